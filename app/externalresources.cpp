@@ -1,0 +1,25 @@
+#include "externalresources.h"
+
+#include "productresource.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QResource>
+
+ProductResource *initExternalResources(const QString &appDirPath, bool &ok)
+{
+    const QString path = appDirPath + QLatin1Char('/') + QStringLiteral("data.rcc");
+    if (!QFile::exists(path)) {
+        qWarning() << "File" << path << "does not exist";
+        ok = false;
+        return nullptr;
+    }
+    if (!QResource::registerResource(path, ProductResource::packageRoot())) {
+        qWarning() << "Could not register" << path << "file";
+        ok = false;
+        return nullptr;
+    }
+    auto *resource = new ProductResource();
+    ok = resource->load();
+    return resource;
+}

@@ -1,0 +1,35 @@
+#include "core.h"
+#include "externalresources.h"
+
+#include <QDebug>
+#include <QGuiApplication>
+#include <QtGlobal>
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_ANGLE_PLATFORM", "d3d9");
+    QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("TarselUpdater"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.24"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("com.corvel"));
+    QCoreApplication::setOrganizationName(QStringLiteral("corvel"));
+
+    bool ok = false;
+    ProductResource *resource = initExternalResources(QCoreApplication::applicationDirPath(), ok);
+    if (!ok) {
+        qCritical() << "Can not initialize external resources.";
+        return 1;
+    }
+
+    // Core and, later, the QML engine live until the process ends.
+    auto *core = new Core();
+    if (!core->initialize(resource)) {
+        qCritical() << "Can not initialize core.";
+        return 1;
+    }
+
+    return app.exec();
+}

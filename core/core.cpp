@@ -1,0 +1,249 @@
+#include "core.h"
+
+#include "device.h"
+#include "devicedetector.h"
+#include "firmwarefile.h"
+#include "productresource.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <QTranslator>
+
+namespace {
+// One run per process, so the counter is never reset (a second run would report above 100).
+int progressCounter = 0;
+} // namespace
+
+Core::Core(QObject *parent)
+    : Core(nullptr, parent)
+{
+}
+
+Core::Core(DeviceDetector *detector, QObject *parent)
+    : QObject(parent)
+    , m_deviceDetector(detector ? detector : new DeviceDetector(this))
+{
+    m_deviceDetector->setParent(this);
+}
+
+Core::~Core() = default;
+
+bool Core::initialize(ProductResource *resource)
+{
+    if (!resource || resource == m_productResource)
+        return false;
+    resource->setParent(this);
+    m_productResource = resource;
+    newFirmwareInfo = readFirmwareInfo(resource->firmwarePath());
+    emit newFirmwareVersionChanged();
+    auto *translator = new QTranslator(this);
+    translator->load(resource->translationFile(), QString(), QString(), QString());
+    QCoreApplication::installTranslator(translator);
+    return true;
+}
+
+QString Core::updaterVersion() const
+{
+    return QStringLiteral("1.2.24");
+}
+
+int Core::windowMinimumWidth() const
+{
+    return 700;
+}
+
+int Core::windowMinimumHeight() const
+{
+    return 480;
+}
+
+QString Core::newFirmwareVersion() const
+{
+    return newFirmwareInfo ? newFirmwareInfo->version.toString() : QStringLiteral("0.0.0.0");
+}
+
+void Core::setPreviousFirmwareVersion(const QString &version)
+{
+    if (version == m_previousFirmwareVersion)
+        return;
+    m_previousFirmwareVersion = version;
+    emit previousFirmwareVersionChanged();
+}
+
+bool Core::forceMode() const
+{
+    static const QCommandLineOption option(QStringLiteral("force-mode"),
+                                           QStringLiteral("Run updater in force mode"), QString(),
+                                           QString());
+    const QStringList arguments = QCoreApplication::arguments();
+    QCommandLineParser parser;
+    parser.addOption(option);
+    if (!parser.parse(arguments))
+        return false;
+    parser.process(arguments);
+    return parser.isSet(option);
+}
+
+void Core::setErrorCode(ErrorCode::ErrorCodeEnum errorCode)
+{
+    if (errorCode == m_errorCode)
+        return;
+    m_errorCode = errorCode;
+    emit errorCodeChanged(errorCode);
+}
+
+QString Core::deviceName() const
+{
+    const QString name = m_productResource ? m_productResource->name() : QString();
+    return name.isEmpty() ? QStringLiteral("[device_name]") : name;
+}
+
+void Core::findDevice()
+{
+    // After a detection the detector is gone; without a package there is nothing to look for.
+    if (!m_deviceDetector || !m_productResource) {
+        emit deviceFound(false);
+        setErrorCode(ErrorCode::FindDeviceError);
+        return;
+    }
+    auto *findTimer = new QTimer(this);
+    connect(findTimer, &QTimer::timeout, this, [this, findTimer] {
+        findTimer->stop();
+        emit deviceFound(false);
+        setErrorCode(ErrorCode::FindDeviceError);
+    });
+    findTimer->start(findTimeout);
+    connect(m_deviceDetector, &DeviceDetector::detected, this,
+            [this, findTimer](const QString &mountPath) {
+                findTimer->stop();
+                m_device = new Device(mountPath, this);
+                const bool ok = !m_device->isEmpty();
+                // The pages run the check and the write inside this emission.
+                emit deviceFound(ok);
+                if (!ok)
+                    setErrorCode(ErrorCode::FindDeviceError);
+                if (m_deviceDetector)
+                    m_deviceDetector->deleteLater();
+            });
+    m_deviceDetector->start(m_productResource->vid(), m_productResource->pid(),
+                            m_productResource->productString());
+}
+
+void Core::failCheck(ErrorCode::ErrorCodeEnum code)
+{
+    emit firmwareChecked(false);
+    setErrorCode(code);
+}
+
+void Core::checkFirmware()
+{
+    if (!newFirmwareInfo || !m_productResource || !m_device)
+        return failCheck(ErrorCode::CheckFirmwareError);
+
+    const QString packagedPath = m_productResource->firmwarePath();
+    const QFileInfo packaged(packagedPath);
+    if (!packaged.exists() || !packaged.isFile())
+        return failCheck(ErrorCode::CheckFirmwareError);
+
+    if (!forceMode()) {
+        QFile file(packagedPath);
+        if (!file.open(QIODevice::ReadOnly))
+            return failCheck(ErrorCode::CheckFirmwareError);
+        QCryptographicHash hash(QCryptographicHash::Md5);
+        if (!hash.addData(&file))
+            return failCheck(ErrorCode::CheckFirmwareError);
+        const QString actual = QString::fromLatin1(hash.result().toHex());
+        const QByteArray expectedBytes = m_productResource->firmwareMd5();
+        const QString expected = QString::fromUtf8(
+            expectedBytes.constData(),
+            int(qstrnlen(expectedBytes.constData(), uint(expectedBytes.size()))));
+        if (actual.compare(expected, Qt::CaseInsensitive) != 0)
+            return failCheck(ErrorCode::CheckFirmwareError);
+    }
+
+    const QString devicePath = m_device->firmwareFilePath();
+    const QFileInfo onDevice(devicePath);
+    if (devicePath.isEmpty() || !onDevice.exists() || !onDevice.isFile())
+        return failCheck(ErrorCode::CheckFirmwareError);
+
+    const std::unique_ptr<FirmwareInfo> deviceInfo = readFirmwareInfo(devicePath);
+    if (!deviceInfo)
+        return failCheck(ErrorCode::CheckFirmwareError);
+
+    if (!forceMode() && deviceInfo->hardwareId != newFirmwareInfo->hardwareId)
+        return failCheck(ErrorCode::FirmwareBad_HWError);
+
+    setPreviousFirmwareVersion(deviceInfo->version.toString());
+
+    if (!forceMode()
+        && QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version) >= 0)
+        return failCheck(ErrorCode::FirmwareSame_FWError);
+
+    emit firmwareChecked(true);
+}
+
+void Core::failUpdate()
+{
+    emit firmwareUpdated(false);
+    setErrorCode(ErrorCode::UpdateFirmwareError);
+}
+
+void Core::updateFirmware()
+{
+    if (!m_productResource || !m_device)
+        return failUpdate();
+
+    const QString packagedPath = m_productResource->firmwarePath();
+    const QString devicePath = m_device->firmwareFilePath();
+    QFile deviceFile(devicePath);
+
+    // Deleting first and finding no room after would leave the product without firmware.
+    if (devicePath.isEmpty() || !hasRoomFor(devicePath, QFileInfo(packagedPath).size()))
+        return failUpdate();
+    if (!deviceFile.remove())
+        return failUpdate();
+    if (const auto &hook = firmwareFileHooks().afterRemove)
+        hook();
+
+    // NewOnly creates exclusively (O_EXCL, CREATE_NEW), so whatever appeared in the old file's
+    // place, a link above all, is refused rather than followed.
+    if (!deviceFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::NewOnly))
+        return failUpdate();
+    QFile packagedFile(packagedPath);
+    if (!packagedFile.open(QIODevice::ReadOnly))
+        return failUpdate();
+
+    const QByteArray image = packagedFile.readAll();
+    const auto &writeHook = firmwareFileHooks().write;
+    const qint64 written = writeHook ? writeHook(deviceFile, image) : deviceFile.write(image);
+    if (written == -1)
+        return failUpdate();
+    // Success is only reported for bytes the device really holds.
+    if (!syncToDevice(deviceFile))
+        return failUpdate();
+    deviceFile.close();
+    packagedFile.close();
+
+    if (!filesEqual(m_device->firmwareFilePath(), packagedPath))
+        return failUpdate();
+
+    auto *progressTimer = new QTimer(this);
+    connect(progressTimer, &QTimer::timeout, this, [this] {
+        progressCounter += 100;
+        emit progressChanged(progressCounter / 50);
+    });
+    progressTimer->start(100);
+
+    auto *finishTimer = new QTimer(this);
+    connect(finishTimer, &QTimer::timeout, this, [this, progressTimer, finishTimer] {
+        progressTimer->stop();
+        finishTimer->stop();
+        emit firmwareUpdated(true);
+    });
+    finishTimer->start(5000);
+}

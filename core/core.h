@@ -1,0 +1,81 @@
+#pragma once
+
+#include "device.h"
+#include "devicedetector.h"
+#include "errorcode.h"
+#include "firmwareinfo.h"
+#include "productresource.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+// The update controller the pages drive. GUI thread only; one per process.
+class Core : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(ErrorCode::ErrorCodeEnum errorCode READ errorCode WRITE setErrorCode NOTIFY
+                   errorCodeChanged)
+    Q_PROPERTY(QString updaterVersion READ updaterVersion CONSTANT)
+    Q_PROPERTY(int windowMinimumWidth READ windowMinimumWidth CONSTANT)
+    Q_PROPERTY(int windowMinimumHeight READ windowMinimumHeight CONSTANT)
+    Q_PROPERTY(QString newFirmwareVersion READ newFirmwareVersion NOTIFY newFirmwareVersionChanged)
+    Q_PROPERTY(QString previousFirmwareVersion READ previousFirmwareVersion WRITE
+                   setPreviousFirmwareVersion NOTIFY previousFirmwareVersionChanged)
+    Q_PROPERTY(bool forceMode READ forceMode CONSTANT)
+
+public:
+    explicit Core(QObject *parent = nullptr);
+    // For tests: builds with the given detector instead of the platform's one.
+    Core(DeviceDetector *detector, QObject *parent);
+    ~Core() override;
+
+    // Takes the resource over as a child; false for null or the resource already held.
+    bool initialize(ProductResource *resource);
+
+    ErrorCode::ErrorCodeEnum errorCode() const { return m_errorCode; }
+    QString updaterVersion() const;
+    int windowMinimumWidth() const;
+    int windowMinimumHeight() const;
+    QString newFirmwareVersion() const;
+    QString previousFirmwareVersion() const { return m_previousFirmwareVersion; }
+    void setPreviousFirmwareVersion(const QString &version);
+    bool forceMode() const;
+
+    Device *device() const { return m_device; }
+    DeviceDetector *deviceDetector() const { return m_deviceDetector; }
+    ProductResource *productResource() const { return m_productResource; }
+
+    // For tests only: the app always waits 300000 ms for the product.
+    void setFindTimeoutForTesting(int milliseconds) { findTimeout = milliseconds; }
+
+    Q_INVOKABLE QString deviceName() const;
+    Q_INVOKABLE void findDevice();
+    Q_INVOKABLE void checkFirmware();
+    Q_INVOKABLE void updateFirmware();
+
+signals:
+    void deviceFound(bool ok);
+    void firmwareChecked(bool ok);
+    void firmwareUpdated(bool ok);
+    void progressChanged(int progress);
+    void errorCodeChanged(ErrorCode::ErrorCodeEnum errorCode);
+    void previousFirmwareVersionChanged();
+    void newFirmwareVersionChanged();
+
+public slots:
+    void setErrorCode(ErrorCode::ErrorCodeEnum errorCode);
+
+private:
+    void failCheck(ErrorCode::ErrorCodeEnum code);
+    void failUpdate();
+
+    ErrorCode::ErrorCodeEnum m_errorCode = ErrorCode::NoError;
+    QPointer<Device> m_device;
+    QPointer<ProductResource> m_productResource;
+    QString m_previousFirmwareVersion = QStringLiteral("0.0.0.0");
+    std::unique_ptr<FirmwareInfo> newFirmwareInfo;
+    QPointer<DeviceDetector> m_deviceDetector;
+    int findTimeout = 300000;
+};

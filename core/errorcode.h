@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QObject>
+
+// Holds the outcome enumeration of an update run for the meta-object system and QML.
+class ErrorCode
+{
+    Q_GADGET
+public:
+    enum ErrorCodeEnum {
+        NoError = 0,
+        FindDeviceError = 1,
+        CheckFirmwareError = 2,
+        FirmwareBad_HWError = 3,
+        FirmwareSame_FWError = 4,
+        UpdateFirmwareError = 5,
+    };
+    Q_ENUM(ErrorCodeEnum)
+
+    ErrorCode() = delete;
+};

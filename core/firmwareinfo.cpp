@@ -1,0 +1,92 @@
+#include "firmwareinfo.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QRegExp>
+#include <QStringList>
+
+namespace {
+
+const QByteArray marker("Ver:");
+const QByteArray terminator("\x0a\x0d");
+constexpr qint64 chunkSize = 64 * 1024;
+// A real tag is a few dozen bytes; a longer run without a terminator is not a tag, and keeping
+// it would let a hostile volume grow our memory with the file.
+constexpr int maxTagLength = 1024 * 1024;
+
+} // namespace
+
+bool scanVersionTag(QIODevice &device, QByteArray *tagText)
+{
+    QByteArray window;
+    bool inTag = false;
+    for (;;) {
+        const QByteArray chunk = device.read(chunkSize);
+        // The end of the file and a failed read both leave no complete tag.
+        if (chunk.isEmpty())
+            return false;
+        window += chunk;
+        if (!inTag) {
+            const int at = window.indexOf(marker);
+            if (at < 0) {
+                // Keep what could be the start of a marker split across chunks.
+                window = window.right(marker.size() - 1);
+                continue;
+            }
+            window.remove(0, at + marker.size());
+            inTag = true;
+        }
+        // A terminator split across chunks is found because the window keeps the whole tag.
+        const int end = window.indexOf(terminator);
+        if (end >= 0) {
+            *tagText = window.left(end);
+            return true;
+        }
+        if (window.size() > maxTagLength)
+            return false;
+    }
+}
+
+std::unique_ptr<FirmwareInfo> parseVersionTag(const QByteArray &tagText)
+{
+    const QString text = QString::fromUtf8(tagText.constData(), int(qstrnlen(tagText.constData(), uint(tagText.size()))));
+    const QStringList pieces = text.split(QLatin1Char('-'));
+    auto info = std::make_unique<FirmwareInfo>();
+    bool ok = false;
+    info->hardwareId = pieces.first().toInt(&ok, 10);
+    if (!ok)
+        info->hardwareId = 0;
+    info->version = parseFirmwareVersion(pieces.last());
+    return info;
+}
+
+std::unique_ptr<FirmwareInfo> readFirmwareInfo(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning() << "Can not open file " << path << file.errorString();
+        return nullptr;
+    }
+    QByteArray tagText;
+    if (!scanVersionTag(file, &tagText))
+        return nullptr;
+    return parseVersionTag(tagText);
+}
+
+QVersionNumber parseFirmwareVersion(const QString &text)
+{
+    if (text.isEmpty())
+        return QVersionNumber();
+    QRegExp shape(QStringLiteral("^([\\w\\d]+)?[.]?([\\w\\d]+)?.?([\\w\\d]+)?[.]?([\\w\\d]+)?$"),
+                  Qt::CaseSensitive, QRegExp::RegExp);
+    if (shape.indexIn(text, 0) < 0)
+        return QVersionNumber();
+    QVector<int> segments;
+    for (int group = 1; group <= 4; ++group) {
+        const QString captured = shape.cap(group);
+        bool ok = false;
+        const int value = captured.isEmpty() ? 0 : captured.toUpper().toInt(&ok, 16);
+        segments.append(ok ? value : 0);
+    }
+    return QVersionNumber(segments);
+}

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs with apt-get whatever the build, the tests and the demo need and this machine lacks.
+set -euo pipefail
+
+packages=(
+    build-essential cmake git
+    qtbase5-dev qtdeclarative5-dev qttools5-dev qttools5-dev-tools
+    qml-module-qtquick2 qml-module-qtquick-controls qml-module-qtquick-layouts
+    qml-module-qtquick-window2 qml-module-qttest
+    libgl1-mesa-dri fonts-lato
+    xvfb xauth xdotool imagemagick
+    clang-format
+    g++-mingw-w64-x86-64
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages and not root: ${missing[*]}" >&2
+        exit 1
+    fi
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
