@@ -7,8 +7,8 @@
 #include <QStorageInfo>
 
 #if defined(Q_OS_WIN)
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -76,8 +76,8 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
             return false;
         if (a.isEmpty())
             // Both ended together; make sure neither stopped on an error.
-            return written.error() == QFileDevice::NoError && reference.error() == QFileDevice::NoError
-                && offset == reference.size();
+            return written.error() == QFileDevice::NoError
+                && reference.error() == QFileDevice::NoError && offset == reference.size();
         offset += a.size();
         if (const auto &hook = firmwareFileHooks().betweenChunks)
             hook(offset);
@@ -104,8 +104,16 @@ bool syncToDevice(QFileDevice &file)
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
 #else
     const int fd = file.handle();
-    if (fd < 0 || ::fsync(fd) != 0)
+    if (fd < 0)
         return false;
+#if defined(F_FULLFSYNC)
+    // On macOS fsync stops at the drive's own cache; F_FULLFSYNC reaches the medium.
+    if (::fcntl(fd, F_FULLFSYNC) != 0 && ::fsync(fd) != 0)
+        return false;
+#else
+    if (::fsync(fd) != 0)
+        return false;
+#endif
     if (!syncDirectoryOf(file.fileName()))
         return false;
 #if defined(POSIX_FADV_DONTNEED)
