@@ -10,6 +10,7 @@ packages=(
     libgl1-mesa-dri fonts-lato
     xvfb xauth xdotool imagemagick
     clang-format
+    strace time
     g++-mingw-w64-x86-64
 )
 
