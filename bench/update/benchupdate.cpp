@@ -161,10 +161,11 @@ int main(int argc, char *argv[])
         return 1;
     }
     TestPackage package;
+    package.setFile(QStringLiteral("device.xml"), TestPackage::deviceXml());
     package.setFileFromDisk(QStringLiteral("firmware.bin"), source);
     package.setFile(QStringLiteral("firmware.md5"), "firmware.bin " + digest);
     if (!package.registerPackage(TestPackage::Compression::None)) {
-        QTextStream(stderr) << package.errorString() << "\n";
+        QTextStream(stderr) << "the package does not build or register\n";
         return 1;
     }
     auto detector = std::make_shared<FakeDetectorState>();
@@ -174,7 +175,7 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "the package does not load\n";
         return 1;
     }
-    const QByteArray oldImage = TestPackage::firmwareImage("3-1.0.0.1", 4096);
+    const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1", 4096);
     writeFile(device, oldImage);
     core.findDevice();
     detector->report(dir.filePath(QStringLiteral("vol")) + QLatin1Char('/'));

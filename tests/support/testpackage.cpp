@@ -3,22 +3,26 @@
 #include "productresource.h"
 
 #include <QCryptographicHash>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QResource>
 
-TestPackage::TestPackage()
-{
-    setFile(QStringLiteral("device.xml"),
-        deviceXml(QStringLiteral("Test Product"), QStringLiteral("0x1a2b"),
-            QStringLiteral("0x3c4d"), QStringLiteral("Test Product Update")));
-}
+TestPackage::TestPackage() = default;
 
 TestPackage::~TestPackage()
 {
     unregisterPackage();
+}
+
+void TestPackage::fillStandard(const QByteArray &tag)
+{
+    const QByteArray image = firmware(tag);
+    setFile(QStringLiteral("device.xml"), deviceXml());
+    setFile(QStringLiteral("firmware.bin"), image);
+    setFile(QStringLiteral("firmware.md5"), md5Line(image));
 }
 
 void TestPackage::setFile(const QString &name, const QByteArray &content)
@@ -33,109 +37,92 @@ void TestPackage::setFileFromDisk(const QString &name, const QString &path)
     diskFiles.insert(name, QFileInfo(path).absoluteFilePath());
 }
 
+void TestPackage::setFirmware(const QByteArray &image)
+{
+    setFile(QStringLiteral("firmware.bin"), image);
+    setFile(QStringLiteral("firmware.md5"), md5Line(image));
+}
+
 void TestPackage::removeFile(const QString &name)
 {
     files.remove(name);
     diskFiles.remove(name);
 }
 
-void TestPackage::setFirmware(const QByteArray &image)
+QString TestPackage::build(const QString &fileName, Compression compression)
 {
-    setFile(QStringLiteral("firmware.bin"), image);
-    setFile(QStringLiteral("firmware.md5"), "firmware.bin " + md5Hex(image));
-}
-
-QString TestPackage::rccPath() const
-{
-    return stage.filePath(QStringLiteral("data.rcc"));
-}
-
-QString TestPackage::stagedPath(const QString &name) const
-{
-    return stage.filePath(QStringLiteral("files/") + name);
-}
-
-bool TestPackage::registerPackage(Compression compression)
-{
-    unregisterPackage();
-    if (!stage.isValid()) {
-        error = QStringLiteral("no temporary folder: ") + stage.errorString();
-        return false;
-    }
-    QDir dir(stage.path());
-    dir.mkpath(QStringLiteral("files"));
+    const QString source = dir.filePath(QStringLiteral("src%1").arg(++builds));
     QByteArray qrc = "<!DOCTYPE RCC><RCC version=\"1.0\"><qresource prefix=\"/\">\n";
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        QFile file(stagedPath(it.key()));
-        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size()) {
-            error = QStringLiteral("cannot stage ") + it.key() + QLatin1Char(' ')
-                + file.errorString();
-            return false;
+        const QString path = source + QLatin1Char('/') + it.key();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly) || out.write(it.value()) != it.value().size()) {
+            qWarning() << "cannot write" << path;
+            return QString();
         }
         qrc += "<file>" + it.key().toUtf8() + "</file>\n";
     }
     for (auto it = diskFiles.cbegin(); it != diskFiles.cend(); ++it)
         qrc += "<file alias=\"" + it.key().toUtf8() + "\">" + it.value().toUtf8() + "</file>\n";
     qrc += "</qresource></RCC>\n";
-    QFile qrcFile(stage.filePath(QStringLiteral("files/data.qrc")));
-    if (!qrcFile.open(QIODevice::WriteOnly) || qrcFile.write(qrc) != qrc.size()) {
-        error = QStringLiteral("cannot write data.qrc");
-        return false;
-    }
+    QFile qrcFile(source + QStringLiteral("/package.qrc"));
+    if (!qrcFile.open(QIODevice::WriteOnly) || qrcFile.write(qrc) != qrc.size())
+        return QString();
     qrcFile.close();
-    // A stale package from an earlier call must not survive a failed run of rcc.
-    QFile::remove(rccPath());
 
+    const QString output = dir.filePath(QStringLiteral("out%1/").arg(builds)) + fileName;
+    QDir().mkpath(QFileInfo(output).absolutePath());
+    QProcess rcc;
+    rcc.setWorkingDirectory(source);
     QStringList arguments { QStringLiteral("--binary") };
     if (compression == Compression::None)
         arguments << QStringLiteral("--no-compress");
-    arguments << qrcFile.fileName() << QStringLiteral("-o") << rccPath();
-    QProcess rcc;
-    rcc.setWorkingDirectory(stage.filePath(QStringLiteral("files")));
+    arguments << QStringLiteral("package.qrc") << QStringLiteral("-o") << output;
     rcc.start(QStringLiteral(TARSEL_RCC), arguments);
-    if (!rcc.waitForFinished(120000) || rcc.exitStatus() != QProcess::NormalExit
-        || rcc.exitCode() != 0) {
-        error = QStringLiteral("rcc failed: ") + QString::fromLocal8Bit(rcc.readAllStandardError())
-            + rcc.errorString();
-        return false;
+    if (!rcc.waitForFinished(60000) || rcc.exitCode() != 0) {
+        qWarning() << "rcc failed:" << rcc.readAllStandardError();
+        return QString();
     }
-    if (!QResource::registerResource(rccPath(), ProductResource::packageRoot())) {
-        error = QStringLiteral("cannot register ") + rccPath();
+    return output;
+}
+
+bool TestPackage::registerPackage(Compression compression)
+{
+    unregisterPackage();
+    const QString path = build(QStringLiteral("data.rcc"), compression);
+    if (path.isEmpty() || !QResource::registerResource(path, ProductResource::packageRoot()))
         return false;
-    }
-    registered = true;
+    registeredPath = path;
     return true;
 }
 
-bool TestPackage::unregisterPackage()
+void TestPackage::unregisterPackage()
 {
-    if (!registered)
-        return false;
-    registered = false;
-    return QResource::unregisterResource(rccPath(), ProductResource::packageRoot());
+    if (!registeredPath.isEmpty())
+        QResource::unregisterResource(registeredPath, ProductResource::packageRoot());
+    registeredPath.clear();
 }
 
-QByteArray TestPackage::firmwareImage(const QByteArray &versionText, int size)
+QByteArray TestPackage::deviceXml(const QString &name, const QString &vid, const QString &pid)
 {
-    QByteArray image("TARSEL-TEST-IMAGE-----\0\0", 24);
-    image += "Ver:" + versionText + "\x0a\x0d";
-    // Neighbours differ by 7 (mod 251), so neither "Ver:" nor 0A 0D can appear in the padding.
-    for (int i = image.size(); i < size; ++i)
-        image += char((i * 7) % 251);
+    return QStringLiteral(
+        "<?xml version=\"1.0\"?>\n<product>\n"
+        "  <device name=\"%1\" vid=\"%2\" pid=\"%3\" product_string=\"%1 Update\"/>\n"
+        "  <firmware name=\"firmware.bin\" version=\"1.0.0.2\"/>\n</product>\n")
+        .arg(name, vid, pid)
+        .toUtf8();
+}
+
+QByteArray TestPackage::firmware(const QByteArray &tag, int size, int offset)
+{
+    QByteArray image(size, '\x5a');
+    const QByteArray tagged = "Ver:" + tag + "\x0a\x0d";
+    image.replace(offset, tagged.size(), tagged);
     return image;
 }
 
-QByteArray TestPackage::md5Hex(const QByteArray &data)
+QByteArray TestPackage::md5Line(const QByteArray &firmware)
 {
-    return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
-}
-
-QByteArray TestPackage::deviceXml(
-    const QString &name, const QString &vid, const QString &pid, const QString &productString)
-{
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<product>\n"
-                          "    <device name=\"%1\" vid=\"%2\" pid=\"%3\" product_string=\"%4\"/>\n"
-                          "</product>\n")
-        .arg(name, vid, pid, productString)
-        .toUtf8();
+    return "firmware.bin " + QCryptographicHash::hash(firmware, QCryptographicHash::Md5).toHex();
 }

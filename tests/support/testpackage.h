@@ -5,49 +5,46 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A product package made at test time: its files are packed into a data.rcc by the resource
-// compiler and registered under ProductResource::packageRoot() until unregistered or destroyed.
-// Only one package can be registered under that root at a time.
+// Builds a product package (a binary resource file) from files given in memory, for tests.
 class TestPackage
 {
 public:
     enum class Compression { Default, None };
 
-    // Starts with a device.xml for a test product; no firmware yet.
     TestPackage();
     ~TestPackage();
-    TestPackage(const TestPackage &) = delete;
-    TestPackage &operator=(const TestPackage &) = delete;
+
+    // A package that the updater accepts: device.xml, firmware.bin tagged "Ver:<tag>" and a
+    // matching firmware.md5.
+    void fillStandard(const QByteArray &tag = "3-1.0.0.2");
 
     void setFile(const QString &name, const QByteArray &content);
     // Packs the file at path under name without loading it, for images too large to hold.
     void setFileFromDisk(const QString &name, const QString &path);
-    void removeFile(const QString &name);
-    // firmware.bin, and a firmware.md5 holding "firmware.bin", one blank and its digest.
+    // firmware.bin and the matching firmware.md5.
     void setFirmware(const QByteArray &image);
+    void removeFile(const QString &name);
+    QByteArray file(const QString &name) const { return files.value(name); }
 
-    // Packs the files and registers the result; false, with errorString(), when rcc or the
-    // registration fails. A package registered before is unregistered first.
+    // Writes the .rcc into its own temporary folder; empty on failure (the reason is logged).
+    QString build(const QString &fileName = QStringLiteral("data.rcc"),
+        Compression compression = Compression::Default);
+    // Builds and registers under the package root; unregistered by unregisterPackage or the
+    // destructor.
     bool registerPackage(Compression compression = Compression::Default);
-    bool unregisterPackage();
-    bool isRegistered() const { return registered; }
+    void unregisterPackage();
 
-    // The packed file and the loose copies it was made from, on disk.
-    QString rccPath() const;
-    QString stagedPath(const QString &name) const;
-    QString errorString() const { return error; }
-
-    // An image holding the tag "Ver:" versionText 0A 0D near its start, padded to size bytes
-    // with a pattern that compresses well and holds no tag piece of its own.
-    static QByteArray firmwareImage(const QByteArray &versionText, int size = 4096);
-    static QByteArray md5Hex(const QByteArray &data);
-    static QByteArray deviceXml(
-        const QString &name, const QString &vid, const QString &pid, const QString &productString);
+    static QByteArray deviceXml(const QString &name = QStringLiteral("Tarsel Test Drive"),
+        const QString &vid = QStringLiteral("0x1a2b"),
+        const QString &pid = QStringLiteral("0x3c4d"));
+    // size bytes of filler with the tag (terminated by 0A 0D) at offset.
+    static QByteArray firmware(const QByteArray &tag, int size = 4096, int offset = 100);
+    static QByteArray md5Line(const QByteArray &firmware);
 
 private:
-    QTemporaryDir stage;
+    QTemporaryDir dir;
     QMap<QString, QByteArray> files;
     QMap<QString, QString> diskFiles;
-    QString error;
-    bool registered = false;
+    QString registeredPath;
+    int builds = 0;
 };

@@ -24,10 +24,10 @@ void processDeferredDeletes()
 void TestDeviceSearch::armsDetectorAndWaitsFiveMinutes()
 {
     UpdateFixture fixture;
-    fixture.package.setFirmware(TestPackage::firmwareImage("3-1.0.0.2"));
+    fixture.package.setFirmware(TestPackage::firmware("3-1.0.0.2"));
     fixture.package.setFile(QStringLiteral("device.xml"),
-        TestPackage::deviceXml(QStringLiteral("Vault"), QStringLiteral("0x0abc"),
-            QStringLiteral("0x0def"), QStringLiteral("Vault Update")));
+        TestPackage::deviceXml(
+            QStringLiteral("Vault"), QStringLiteral("0x0abc"), QStringLiteral("0x0def")));
     QVERIFY2(fixture.initialize(), qPrintable(fixture.error));
     CoreSignalLog log(fixture.core.get());
 
@@ -63,7 +63,7 @@ void TestDeviceSearch::detectionEndsTheSearch()
     QFETCH(QStringList, events);
 
     UpdateFixture fixture;
-    fixture.package.setFirmware(TestPackage::firmwareImage("3-1.0.0.2"));
+    fixture.package.setFirmware(TestPackage::firmware("3-1.0.0.2"));
     QVERIFY2(fixture.initialize(), qPrintable(fixture.error));
     Core &core = *fixture.core;
     core.setFindTimeoutForTesting(50);
@@ -105,7 +105,7 @@ void TestDeviceSearch::detectionEndsTheSearch()
 void TestDeviceSearch::timeoutReportsOnceAndLeavesDetectorArmed()
 {
     UpdateFixture fixture;
-    fixture.package.setFirmware(TestPackage::firmwareImage("3-1.0.0.2"));
+    fixture.package.setFirmware(TestPackage::firmware("3-1.0.0.2"));
     QVERIFY2(fixture.initialize(), qPrintable(fixture.error));
     Core &core = *fixture.core;
     core.setFindTimeoutForTesting(40);

@@ -1,6 +1,7 @@
 #include "coresignallog.h"
 #include "updatefixture.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -143,9 +144,9 @@ void TestFirmwareCheck::decidesAsTheVersionsAndPackageSay()
     QVERIFY(volume.isValid());
     UpdateFixture fixture;
     const QByteArray image
-        = packagedTag.isNull() ? QByteArray(4096, 'x') : TestPackage::firmwareImage(packagedTag);
+        = packagedTag.isNull() ? QByteArray(4096, 'x') : TestPackage::firmware(packagedTag);
     fixture.package.setFirmware(image);
-    const QByteArray digest = TestPackage::md5Hex(image);
+    const QByteArray digest = QCryptographicHash::hash(image, QCryptographicHash::Md5).toHex();
     fixture.package.setFile(QStringLiteral("firmware.md5"),
         QByteArray(md5).replace("%d", digest).replace("%D", digest.toUpper()));
     QVERIFY2(fixture.initialize(), qPrintable(fixture.error));
@@ -153,7 +154,7 @@ void TestFirmwareCheck::decidesAsTheVersionsAndPackageSay()
     const QString devicePath = volume.filePath(QStringLiteral("firmware.bin"));
     switch (deviceFile) {
     case Tagged:
-        QVERIFY(UpdateFixture::writeFile(devicePath, TestPackage::firmwareImage(deviceTag, 2048)));
+        QVERIFY(UpdateFixture::writeFile(devicePath, TestPackage::firmware(deviceTag, 2048)));
         break;
     case Folder:
         QVERIFY(QDir(volume.path()).mkdir(QStringLiteral("firmware.bin")));
@@ -164,7 +165,7 @@ void TestFirmwareCheck::decidesAsTheVersionsAndPackageSay()
     }
     QVERIFY2(fixture.found(volume.path() + QLatin1Char('/')), qPrintable(fixture.error));
     if (packageGone)
-        QVERIFY(fixture.package.unregisterPackage());
+        fixture.package.unregisterPackage();
 
     Core &core = *fixture.core;
     CoreSignalLog log(&core);

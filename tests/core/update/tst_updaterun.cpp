@@ -34,15 +34,14 @@ struct Run
 {
     QTemporaryDir volume;
     UpdateFixture fixture;
-    QByteArray image = TestPackage::firmwareImage("3-1.0.0.2", 300 * 1024);
+    QByteArray image = TestPackage::firmware("3-1.0.0.2", 300 * 1024);
 
     // A package, an initialised Core and an older firmware on the volume.
     bool prepare()
     {
         fixture.package.setFirmware(image);
         return volume.isValid() && fixture.initialize()
-            && UpdateFixture::writeFile(
-                firmwarePath(), TestPackage::firmwareImage("3-1.0.0.1", 8192));
+            && UpdateFixture::writeFile(firmwarePath(), TestPackage::firmware("3-1.0.0.1", 8192));
     }
     // Handlers connected before this see deviceFound(true) before the nested steps run.
     bool detect()
@@ -143,7 +142,7 @@ void TestUpdateRun::stepsOutOfOrderFailWithoutCrashing()
     QFETCH(QStringList, events);
 
     UpdateFixture fixture;
-    fixture.package.setFirmware(TestPackage::firmwareImage("3-1.0.0.2"));
+    fixture.package.setFirmware(TestPackage::firmware("3-1.0.0.2"));
     if (setup == Fresh)
         fixture.core
             = std::make_unique<Core>(FakeDetector::newDeviceDetector(fixture.detector), nullptr);
