@@ -1,5 +1,6 @@
 #include "core.h"
 #include "externalresources.h"
+#include "qmlengine.h"
 
 #include <QDebug>
 #include <QGuiApplication>
@@ -31,5 +32,6 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    setupQmlEngine(core);
     return app.exec();
 }

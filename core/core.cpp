@@ -4,6 +4,7 @@
 #include "devicedetector.h"
 #include "firmwarefile.h"
 #include "productresource.h"
+#include "windowminimumheight.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -59,7 +60,7 @@ int Core::windowMinimumWidth() const
 
 int Core::windowMinimumHeight() const
 {
-    return 480;
+    return windowMinimumHeightFor(m_productResource ? m_productResource->name() : QString());
 }
 
 QString Core::newFirmwareVersion() const
@@ -78,8 +79,7 @@ void Core::setPreviousFirmwareVersion(const QString &version)
 bool Core::forceMode() const
 {
     static const QCommandLineOption option(QStringLiteral("force-mode"),
-                                           QStringLiteral("Run updater in force mode"), QString(),
-                                           QString());
+        QStringLiteral("Run updater in force mode"), QString(), QString());
     const QStringList arguments = QCoreApplication::arguments();
     QCommandLineParser parser;
     parser.addOption(option);
@@ -119,19 +119,19 @@ void Core::findDevice()
     });
     findTimer->start(findTimeout);
     connect(m_deviceDetector, &DeviceDetector::detected, this,
-            [this, findTimer](const QString &mountPath) {
-                findTimer->stop();
-                m_device = new Device(mountPath, this);
-                const bool ok = !m_device->isEmpty();
-                // The pages run the check and the write inside this emission.
-                emit deviceFound(ok);
-                if (!ok)
-                    setErrorCode(ErrorCode::FindDeviceError);
-                if (m_deviceDetector)
-                    m_deviceDetector->deleteLater();
-            });
-    m_deviceDetector->start(m_productResource->vid(), m_productResource->pid(),
-                            m_productResource->productString());
+        [this, findTimer](const QString &mountPath) {
+            findTimer->stop();
+            m_device = new Device(mountPath, this);
+            const bool ok = !m_device->isEmpty();
+            // The pages run the check and the write inside this emission.
+            emit deviceFound(ok);
+            if (!ok)
+                setErrorCode(ErrorCode::FindDeviceError);
+            if (m_deviceDetector)
+                m_deviceDetector->deleteLater();
+        });
+    m_deviceDetector->start(
+        m_productResource->vid(), m_productResource->pid(), m_productResource->productString());
 }
 
 void Core::failCheck(ErrorCode::ErrorCodeEnum code)
@@ -159,8 +159,7 @@ void Core::checkFirmware()
             return failCheck(ErrorCode::CheckFirmwareError);
         const QString actual = QString::fromLatin1(hash.result().toHex());
         const QByteArray expectedBytes = m_productResource->firmwareMd5();
-        const QString expected = QString::fromUtf8(
-            expectedBytes.constData(),
+        const QString expected = QString::fromUtf8(expectedBytes.constData(),
             int(qstrnlen(expectedBytes.constData(), uint(expectedBytes.size()))));
         if (actual.compare(expected, Qt::CaseInsensitive) != 0)
             return failCheck(ErrorCode::CheckFirmwareError);
@@ -180,8 +179,7 @@ void Core::checkFirmware()
 
     setPreviousFirmwareVersion(deviceInfo->version.toString());
 
-    if (!forceMode()
-        && QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version) >= 0)
+    if (!forceMode() && QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version) >= 0)
         return failCheck(ErrorCode::FirmwareSame_FWError);
 
     emit firmwareChecked(true);
