@@ -16,13 +16,13 @@ class Core : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(ErrorCode::ErrorCodeEnum errorCode READ errorCode WRITE setErrorCode NOTIFY
-                   errorCodeChanged)
+            errorCodeChanged)
     Q_PROPERTY(QString updaterVersion READ updaterVersion CONSTANT)
     Q_PROPERTY(int windowMinimumWidth READ windowMinimumWidth CONSTANT)
     Q_PROPERTY(int windowMinimumHeight READ windowMinimumHeight CONSTANT)
     Q_PROPERTY(QString newFirmwareVersion READ newFirmwareVersion NOTIFY newFirmwareVersionChanged)
     Q_PROPERTY(QString previousFirmwareVersion READ previousFirmwareVersion WRITE
-                   setPreviousFirmwareVersion NOTIFY previousFirmwareVersionChanged)
+            setPreviousFirmwareVersion NOTIFY previousFirmwareVersionChanged)
     Q_PROPERTY(bool forceMode READ forceMode CONSTANT)
 
 public:

@@ -7,8 +7,8 @@
 #include <QStorageInfo>
 
 #if defined(Q_OS_WIN)
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -76,8 +76,8 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
             return false;
         if (a.isEmpty())
             // Both ended together; make sure neither stopped on an error.
-            return written.error() == QFileDevice::NoError && reference.error() == QFileDevice::NoError
-                && offset == reference.size();
+            return written.error() == QFileDevice::NoError
+                && reference.error() == QFileDevice::NoError && offset == reference.size();
         offset += a.size();
         if (const auto &hook = firmwareFileHooks().betweenChunks)
             hook(offset);

@@ -4,40 +4,51 @@
 #include <QFile>
 #include <QRegExp>
 #include <QStringList>
+#include <string_view>
 
 namespace {
 
 const QByteArray marker("Ver:");
 const QByteArray terminator("\x0a\x0d");
-constexpr qint64 chunkSize = 64 * 1024;
+constexpr qint64 chunkSize = 256 * 1024;
 // A real tag is a few dozen bytes; a longer run without a terminator is not a tag, and keeping
 // it would let a hostile volume grow our memory with the file.
 constexpr int maxTagLength = 1024 * 1024;
+
+// memchr-based search: a multi-gigabyte volume file is scanned at memory speed.
+int find(const QByteArray &haystack, const QByteArray &needle, int from = 0)
+{
+    const std::string_view view(haystack.constData(), size_t(haystack.size()));
+    const size_t at
+        = view.find(std::string_view(needle.constData(), size_t(needle.size())), size_t(from));
+    return at == std::string_view::npos ? -1 : int(at);
+}
 
 } // namespace
 
 bool scanVersionTag(QIODevice &device, QByteArray *tagText)
 {
+    // Before the marker only the last few bytes are kept, for a marker split across chunks;
+    // after it the window holds the tag so far, for a terminator split across chunks.
     QByteArray window;
+    QByteArray chunk(int(chunkSize), Qt::Uninitialized);
     bool inTag = false;
     for (;;) {
-        const QByteArray chunk = device.read(chunkSize);
+        const qint64 count = device.read(chunk.data(), chunkSize);
         // The end of the file and a failed read both leave no complete tag.
-        if (chunk.isEmpty())
+        if (count <= 0)
             return false;
-        window += chunk;
+        window.append(chunk.constData(), int(count));
         if (!inTag) {
-            const int at = window.indexOf(marker);
+            const int at = find(window, marker);
             if (at < 0) {
-                // Keep what could be the start of a marker split across chunks.
-                window = window.right(marker.size() - 1);
+                window.remove(0, window.size() - (marker.size() - 1));
                 continue;
             }
             window.remove(0, at + marker.size());
             inTag = true;
         }
-        // A terminator split across chunks is found because the window keeps the whole tag.
-        const int end = window.indexOf(terminator);
+        const int end = find(window, terminator);
         if (end >= 0) {
             *tagText = window.left(end);
             return true;
@@ -49,7 +60,8 @@ bool scanVersionTag(QIODevice &device, QByteArray *tagText)
 
 std::unique_ptr<FirmwareInfo> parseVersionTag(const QByteArray &tagText)
 {
-    const QString text = QString::fromUtf8(tagText.constData(), int(qstrnlen(tagText.constData(), uint(tagText.size()))));
+    const QString text = QString::fromUtf8(
+        tagText.constData(), int(qstrnlen(tagText.constData(), uint(tagText.size()))));
     const QStringList pieces = text.split(QLatin1Char('-'));
     auto info = std::make_unique<FirmwareInfo>();
     bool ok = false;
@@ -78,7 +90,7 @@ QVersionNumber parseFirmwareVersion(const QString &text)
     if (text.isEmpty())
         return QVersionNumber();
     QRegExp shape(QStringLiteral("^([\\w\\d]+)?[.]?([\\w\\d]+)?.?([\\w\\d]+)?[.]?([\\w\\d]+)?$"),
-                  Qt::CaseSensitive, QRegExp::RegExp);
+        Qt::CaseSensitive, QRegExp::RegExp);
     if (shape.indexIn(text, 0) < 0)
         return QVersionNumber();
     QVector<int> segments;

@@ -18,8 +18,8 @@ QString Device::firmwareFilePath() const
 {
     if (m_mountPath.isEmpty())
         return QString();
-    const QString formed = QStringLiteral("%1%2%3").arg(m_mountPath, QDir::separator(),
-                                                        QStringLiteral("firmware.bin"));
+    const QString formed = QStringLiteral("%1%2%3").arg(
+        m_mountPath, QDir::separator(), QStringLiteral("firmware.bin"));
     // A link named firmware.bin would make the update delete and overwrite a file elsewhere on
     // the computer; a real FAT volume has no links, so only regular files directly on it count.
     const QFileInfo entry(formed);

@@ -10,7 +10,8 @@ DeviceDetector::DeviceDetector(QObject *parent)
 }
 
 DeviceDetector::DeviceDetector(
-    const std::function<std::unique_ptr<IDetector>(std::function<void()>)> &factory, QObject *parent)
+    const std::function<std::unique_ptr<IDetector>(std::function<void()>)> &factory,
+    QObject *parent)
     : QObject(parent)
     , detector(factory([this] { onDeviceDetected(); }))
 {

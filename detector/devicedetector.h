@@ -14,7 +14,7 @@ public:
     // For tests: owns the given detector instead of creating the platform's one. The factory
     // receives the callback that the detector must call on recognition.
     DeviceDetector(const std::function<std::unique_ptr<IDetector>(std::function<void()>)> &factory,
-                   QObject *parent = nullptr);
+        QObject *parent = nullptr);
     ~DeviceDetector() override;
 
     // Forwards to the platform detector; does nothing without one.

@@ -11,8 +11,8 @@ TranslationCandidate parseLocaleName(const QString &name)
     return candidate;
 }
 
-QString chooseTranslation(const QString &systemLocaleName,
-                          const QList<TranslationCandidate> &candidates)
+QString chooseTranslation(
+    const QString &systemLocaleName, const QList<TranslationCandidate> &candidates)
 {
     const TranslationCandidate system = parseLocaleName(systemLocaleName);
     QList<TranslationCandidate> languageMatches;

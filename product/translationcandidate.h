@@ -16,5 +16,5 @@ TranslationCandidate parseLocaleName(const QString &name);
 // The choice of translationFile over an explicit candidate list and locale name, apart from any
 // directory walk so it can be tested on fixtures. Returns the chosen file path (not yet
 // canonical), or an empty string when the fallback applies.
-QString chooseTranslation(const QString &systemLocaleName,
-                          const QList<TranslationCandidate> &candidates);
+QString chooseTranslation(
+    const QString &systemLocaleName, const QList<TranslationCandidate> &candidates);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QTemporaryDir>
+
+// Builds a product package (a binary resource file) from files given in memory, for tests.
+class TestPackage
+{
+public:
+    TestPackage();
+    ~TestPackage();
+
+    // A package that the updater accepts: device.xml, firmware.bin tagged "Ver:<tag>" and a
+    // matching firmware.md5.
+    void fillStandard(const QByteArray &tag = "3-1.0.0.2");
+
+    void setFile(const QString &name, const QByteArray &content);
+    void removeFile(const QString &name);
+    QByteArray file(const QString &name) const { return files.value(name); }
+
+    // Writes the .rcc into its own temporary folder; empty on failure (the reason is logged).
+    QString build(const QString &fileName = QStringLiteral("data.rcc"));
+    // Builds and registers under the package root; unregistered by unregisterPackage or the
+    // destructor.
+    bool registerPackage();
+    void unregisterPackage();
+
+    static QByteArray deviceXml(const QString &name = QStringLiteral("Tarsel Test Drive"),
+        const QString &vid = QStringLiteral("0x1a2b"),
+        const QString &pid = QStringLiteral("0x3c4d"));
+    // size bytes of filler with the tag (terminated by 0A 0D) at offset.
+    static QByteArray firmware(const QByteArray &tag, int size = 4096, int offset = 100);
+    static QByteArray md5Line(const QByteArray &firmware);
+
+private:
+    QTemporaryDir dir;
+    QMap<QString, QByteArray> files;
+    QString registeredPath;
+    int builds = 0;
+};
