@@ -1,8 +1,10 @@
 #include "windowminimumheight.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QImage>
 #include <QRect>
 #include <QStringList>
@@ -24,6 +26,10 @@ QString translated(const char *format, int page)
 
 int windowMinimumHeightFor(const QString &deviceName)
 {
+    // Fonts need a QGuiApplication (the font database crashes without one); a process without
+    // it, such as a GUI-less test, gets the floor.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return floorHeight;
     const int fontId
         = QFontDatabase::addApplicationFont(QStringLiteral(":/qml/Fonts/Lato-Regular.ttf"));
     const QStringList families

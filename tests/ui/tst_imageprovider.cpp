@@ -1,5 +1,6 @@
 #include "imageprovider.h"
 #include "testpackage.h"
+#include "testtranslation.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -53,10 +54,10 @@ void TestImageProvider::initTestCase()
 {
     package = std::make_unique<TestPackage>();
     for (int i = 0; i < int(std::size(entries)); ++i)
-        package->addImage(QString::fromLatin1(entries[i].file), sizeOf(i));
+        package->setFile(QString::fromLatin1(entries[i].file), testPng(sizeOf(i)));
     // A file outside the table must never be reachable through an id.
-    package->addImage(QStringLiteral("page4_detail_view.png"), QSize(11, 11));
-    QVERIFY2(package->registerPackage(), qPrintable(package->errorString()));
+    package->setFile(QStringLiteral("page4_detail_view.png"), testPng(QSize(11, 11)));
+    QVERIFY(package->registerPackage());
 }
 
 void TestImageProvider::servesPackageImageAtItsOwnSize_data()

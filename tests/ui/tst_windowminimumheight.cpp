@@ -1,4 +1,5 @@
 #include "testpackage.h"
+#include "testtranslation.h"
 #include "windowminimumheight.h"
 
 #include <QFont>
@@ -163,10 +164,11 @@ void TestWindowMinimumHeight::measuresTallestPage()
 
     TestPackage package;
     for (auto it = images.cbegin(); it != images.cend(); ++it)
-        package.addImage(QStringLiteral("page%1_general_view.png").arg(it.key()), it.value());
+        package.setFile(
+            QStringLiteral("page%1_general_view.png").arg(it.key()), testPng(it.value()));
     // Page 5 is never measured, even where an image at its pattern's path exists.
-    package.addImage(QStringLiteral("page5_general_view.png"), QSize(10, 2000));
-    QVERIFY2(package.registerPackage(), qPrintable(package.errorString()));
+    package.setFile(QStringLiteral("page5_general_view.png"), testPng(QSize(10, 2000)));
+    QVERIFY(package.registerPackage());
     const TestTranslation translation(texts);
     QVERIFY(translation.isInstalled());
 
@@ -176,8 +178,8 @@ void TestWindowMinimumHeight::measuresTallestPage()
 void TestWindowMinimumHeight::longerDescriptionAddsItsLines()
 {
     TestPackage package;
-    package.addImage(QStringLiteral("page3_general_view.png"), QSize(200, 200));
-    QVERIFY2(package.registerPackage(), qPrintable(package.errorString()));
+    package.setFile(QStringLiteral("page3_general_view.png"), testPng(QSize(200, 200)));
+    QVERIFY(package.registerPackage());
 
     const QString shorter = words(60);
     const QString longer = words(120);
