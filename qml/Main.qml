@@ -20,11 +20,21 @@ ApplicationWindow {
         return text.replace(/<br>/g, "\n").replace(/<[^>]*>/g, "")
     }
 
+    // When a Return or Enter key was last released (ms since the epoch).
+    property double returnReleasedAt: 0
+
+    function noteKeyRelease(event) {
+        if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter)
+            returnReleasedAt = Date.now()
+    }
+
     // The main buttons also answer Return and Enter, but never a held key: one long press on
-    // Page 1 must not go through Page 2 and start the search before the cable is in.
+    // Page 1 must not go through Page 2 and start the search before the cable is in. On X11 the
+    // first repeat of a held key often comes as a plain release and press arriving together,
+    // while a finger needs far longer to press again.
     function clickFromKeyboard(button, event) {
         event.accepted = true
-        if (!event.isAutoRepeat)
+        if (!event.isAutoRepeat && Date.now() - returnReleasedAt >= 25)
             button.clicked()
     }
 

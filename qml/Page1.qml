@@ -105,6 +105,7 @@ Rectangle {
                 onClicked: page.nextButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(nextButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(nextButton, event)
+                Keys.onReleased: noteKeyRelease(event)
             }
         }
     }

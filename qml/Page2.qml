@@ -108,6 +108,7 @@ Rectangle {
                 onClicked: page.nextButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(nextButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(nextButton, event)
+                Keys.onReleased: noteKeyRelease(event)
             }
 
             Button {
@@ -121,6 +122,7 @@ Rectangle {
                 onClicked: page.backButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(backButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(backButton, event)
+                Keys.onReleased: noteKeyRelease(event)
             }
         }
     }

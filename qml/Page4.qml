@@ -12,6 +12,10 @@ Rectangle {
 
     color: "#ededed"
 
+    // Without a control of its own the page takes the keyboard, which would otherwise stay with
+    // the hidden Next of Page 2 and go on to Page 4 without a product.
+    Component.onCompleted: page.forceActiveFocus()
+
     RowLayout {
         anchors.fill: parent
         spacing: 25

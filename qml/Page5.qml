@@ -141,6 +141,7 @@ Rectangle {
                 onClicked: page.quitButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(quitButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(quitButton, event)
+                Keys.onReleased: noteKeyRelease(event)
             }
         }
     }
