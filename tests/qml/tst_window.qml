@@ -34,14 +34,6 @@ TestCase {
         compare(window.title, "Test Updater")
     }
 
-    function test_startsOnPage1WithoutIndexChange() {
-        var window = createWindow()
-        var stack = stackOf(window)
-        compare(stack.depth, 1)
-        compare(stack.currentItem.objectName, "page1")
-        compare(findChild(stack.currentItem, "title").text, "Power off Vault")
-    }
-
     function test_missingTranslationShowsItsId() {
         var window = createWindow()
         var stack = stackOf(window)
@@ -50,26 +42,6 @@ TestCase {
         compare(findChild(stack.currentItem, "description").text, "id-page2-description")
     }
 
-    function test_textsUseTheInterfaceFont_data() {
-        return [
-            { tag: "title", name: "title", size: 14, bold: true },
-            { tag: "description", name: "description", size: 12, bold: false },
-        ]
-    }
-
-    function test_textsUseTheInterfaceFont(data) {
-        var window = createWindow()
-        var text = findChild(stackOf(window).currentItem, data.name)
-        compare(text.font.family, "Lato")
-        compare(text.font.pointSize, data.size)
-        compare(text.font.bold, data.bold)
-        compare(text.color, "#000000")
-        var footer = findChild(window.contentItem, "appVersionBlock")
-        compare(footer.font.family, "Lato")
-        compare(footer.font.pointSize, 10)
-    }
-
-    // Steps: "next", "found" (deviceFound(true)), "checked", "updated", "notFound".
     function test_footerLines_data() {
         var one = "Updater 1.2.24"
         var three = "Previous %1<br>New 1.0.0.2<br>Updater 1.2.24"
@@ -159,22 +131,5 @@ TestCase {
         core.setErrorCodeValue(4)
         var footer = findChild(window.contentItem, "appVersionBlock")
         compare(footer.Accessible.name, "Previous 0.0.0.0\nNew 1.0.0.2\nUpdater 1.2.24")
-    }
-
-    function test_missingImagesKeep125Cells_data() {
-        return [
-            { tag: "Page 1", clicks: 0 },
-            { tag: "Page 2", clicks: 1 },
-        ]
-    }
-
-    function test_missingImagesKeep125Cells(data) {
-        var window = createWindow()
-        var stack = stackOf(window)
-        for (var i = 0; i < data.clicks; ++i)
-            findChild(stack.currentItem, "nextButton").clicked()
-        var cell = findChild(stack.currentItem, "imageCell")
-        tryCompare(cell, "width", 125)
-        compare(cell.height, 125)
     }
 }
