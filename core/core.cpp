@@ -4,6 +4,7 @@
 #include "devicedetector.h"
 #include "firmwarefile.h"
 #include "productresource.h"
+#include "windowminimumheight.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -59,7 +60,7 @@ int Core::windowMinimumWidth() const
 
 int Core::windowMinimumHeight() const
 {
-    return 480;
+    return windowMinimumHeightFor(m_productResource ? m_productResource->name() : QString());
 }
 
 QString Core::newFirmwareVersion() const
