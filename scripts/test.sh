@@ -10,4 +10,4 @@ if [ ${#sources[@]} -gt 0 ]; then
 fi
 
 cd build
-xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)"
+xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2
