@@ -1,0 +1,90 @@
+#include "mounttablewatcher.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace {
+constexpr long procSuperMagic = 0x9fa0;
+}
+
+MountTableWatcher::MountTableWatcher(const QString &path, QObject *parent)
+    : QObject(parent)
+    , path(path)
+{
+}
+
+MountTableWatcher::~MountTableWatcher()
+{
+    delete notifier;
+    if (descriptor >= 0)
+        ::close(descriptor);
+}
+
+void MountTableWatcher::start()
+{
+    if (notifier || fileWatcher)
+        return;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct statfs info = {};
+    if (fd >= 0 && ::fstatfs(fd, &info) == 0 && long(info.f_type) == procSuperMagic) {
+        descriptor = fd;
+        // procfs is always readable, so a Read notifier would spin; the change is POLLPRI.
+        notifier = new QSocketNotifier(descriptor, QSocketNotifier::Exception, this);
+        connect(notifier, &QSocketNotifier::activated, this, &MountTableWatcher::changed);
+        return;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    fileWatcher = new QFileSystemWatcher(this);
+    fileWatcher->addPath(QFileInfo(path).absolutePath());
+    fileWatcher->addPath(path);
+    connect(fileWatcher, &QFileSystemWatcher::fileChanged, this,
+        &MountTableWatcher::onFileSystemChange);
+    connect(fileWatcher, &QFileSystemWatcher::directoryChanged, this,
+        &MountTableWatcher::onFileSystemChange);
+}
+
+void MountTableWatcher::onFileSystemChange()
+{
+    // An atomic replacement leaves the file watch on the old inode (or drops it); watching the
+    // name afresh follows the new file.
+    fileWatcher->removePath(path);
+    if (QFileInfo::exists(path))
+        fileWatcher->addPath(path);
+    emit changed();
+}
+
+bool MountTableWatcher::read(QByteArray &table)
+{
+    if (descriptor < 0) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        table = file.readAll();
+        return file.error() == QFile::NoError;
+    }
+    // The kernel renders the table afresh from offset 0; its size is not known in advance.
+    if (::lseek(descriptor, 0, SEEK_SET) != 0)
+        return false;
+    QByteArray result;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return false;
+        if (count == 0)
+            break;
+        result.append(buffer, int(count));
+    }
+    table = result;
+    return true;
+}

@@ -1,0 +1,107 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE" sourcelanguage="en_US">
+<context>
+    <name></name>
+    <message id="id-application-title">
+        <source>Corvel System Updater</source>
+        <translation>Corvel Systemaktualisierung</translation>
+    </message>
+    <message id="id-footer-updater-version">
+        <source>Updater version: %1</source>
+        <translation>Version des Aktualisierungsprogramms: %1</translation>
+    </message>
+    <message id="id-footer-previousFW-version">
+        <source>Previous firmware: %1</source>
+        <translation>Bisherige Firmware: %1</translation>
+    </message>
+    <message id="id-footer-newFW-version">
+        <source>New firmware: %1</source>
+        <translation>Neue Firmware: %1</translation>
+    </message>
+    <message id="id-page1-title">
+        <source>Power off %1</source>
+        <translation>%1 ausschalten</translation>
+    </message>
+    <message id="id-page1-description">
+        <source>%1 must be powered off before starting the system update. Please confirm the following before powering off the device and moving to the next step:&lt;br&gt;• All files have been saved and backed up.&lt;br&gt;• There are no transfers in progress.&lt;br&gt;• All connected devices have been ejected (for dock devices).</source>
+        <translation>%1 muss ausgeschaltet sein, bevor die Systemaktualisierung beginnt. Bitte vergewissern Sie sich vor dem Ausschalten des Geräts und dem Wechsel zum nächsten Schritt, dass Folgendes zutrifft:&lt;br&gt;• Alle Dateien wurden gespeichert und gesichert.&lt;br&gt;• Es laufen keine Übertragungen.&lt;br&gt;• Alle angeschlossenen Geräte wurden ausgeworfen (bei Dock-Geräten).</translation>
+    </message>
+    <message id="id-page1-next">
+        <source>Next</source>
+        <translation>Weiter</translation>
+    </message>
+    <message id="id-page2-title">
+        <source>Connect the USB cable</source>
+        <translation>USB-Kabel anschließen</translation>
+    </message>
+    <message id="id-page2-description">
+        <source>Use the USB cable to connect the USB ports on %1 and this computer. Do not use the Thunderbolt cable or connect to a Thunderbolt port.</source>
+        <translation>Verbinden Sie die USB-Anschlüsse von %1 und diesem Computer mit dem USB-Kabel. Verwenden Sie nicht das Thunderbolt-Kabel und schließen Sie das Kabel nicht an einen Thunderbolt-Anschluss an.</translation>
+    </message>
+    <message id="id-page2-back">
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
+    <message id="id-page2-next">
+        <source>Next</source>
+        <translation>Weiter</translation>
+    </message>
+    <message id="id-page3-title">
+        <source>Launch update</source>
+        <translation>Aktualisierung starten</translation>
+    </message>
+    <message id="id-page3-description">
+        <source>A small pointed object such as the end of a paperclip is required to push the recessed Firmware update button. The button is inside the small hole on the back of the device.&lt;br&gt;&lt;br&gt;Gently insert the end of the paperclip into the hole to push the Firmware update button. Simultaneously push the Firmware update button and power on %1 using the power button. Release the button once the device powers on.</source>
+        <translation>Um die versenkte Firmware-Update-Taste zu drücken, benötigen Sie einen kleinen spitzen Gegenstand wie das Ende einer Büroklammer. Die Taste befindet sich in der kleinen Öffnung auf der Rückseite des Geräts.&lt;br&gt;&lt;br&gt;Führen Sie das Ende der Büroklammer vorsichtig in die Öffnung ein, um die Firmware-Update-Taste zu drücken. Halten Sie die Firmware-Update-Taste gedrückt und schalten Sie gleichzeitig %1 mit dem Ein-/Aus-Schalter ein. Lassen Sie die Taste los, sobald sich das Gerät einschaltet.</translation>
+    </message>
+    <message id="id-page4-title">
+        <source>Updating firmware</source>
+        <translation>Firmware wird aktualisiert</translation>
+    </message>
+    <message id="id-page4-description">
+        <source>Update in progress. Please do not shut down or disconnect %1.</source>
+        <translation>Aktualisierung läuft. Bitte %1 nicht ausschalten oder trennen.</translation>
+    </message>
+    <message id="id-page5-title-successful">
+        <source>System firmware successfully updated.</source>
+        <translation>Die System-Firmware wurde erfolgreich aktualisiert.</translation>
+    </message>
+    <message id="id-page5-title-uptodate">
+        <source>System firmware is up to date.</source>
+        <translation>Die System-Firmware ist auf dem neuesten Stand.</translation>
+    </message>
+    <message id="id-page5-title-failed">
+        <source>The system firmware could not be updated. Please try again. If you continue to experience problems, visit the support page for %1.</source>
+        <translation>Die System-Firmware konnte nicht aktualisiert werden. Bitte versuchen Sie es erneut. Wenn die Probleme weiterhin bestehen, besuchen Sie die Support-Seite für %1.</translation>
+    </message>
+    <message id="id-page5-noerror">
+        <source>The firmware has been installed. To complete the update:&lt;br&gt;1. Power off %1 using the power button.&lt;br&gt;2. Connect the device to your computer via Thunderbolt or USB.&lt;br&gt;3. Power on %1 using the power button.</source>
+        <translation>Die Firmware wurde installiert. So schließen Sie die Aktualisierung ab:&lt;br&gt;1. Schalten Sie %1 mit dem Ein-/Aus-Schalter aus.&lt;br&gt;2. Verbinden Sie das Gerät über Thunderbolt oder USB mit Ihrem Computer.&lt;br&gt;3. Schalten Sie %1 mit dem Ein-/Aus-Schalter ein.</translation>
+    </message>
+    <message id="id-page5-find-device-error">
+        <source>Cannot find %1.</source>
+        <translation>%1 wurde nicht gefunden.</translation>
+    </message>
+    <message id="id-page5-check-firmware-error">
+        <source>Unable to confirm the firmware version.</source>
+        <translation>Die Firmware-Version konnte nicht bestätigt werden.</translation>
+    </message>
+    <message id="id-page5-bad-hw-error">
+        <source>This updater does not support the connected device.</source>
+        <translation>Dieses Aktualisierungsprogramm unterstützt das angeschlossene Gerät nicht.</translation>
+    </message>
+    <message id="id-page5-same-fw-error">
+        <source>%1 system firmware is up to date.</source>
+        <translation>Die System-Firmware von %1 ist auf dem neuesten Stand.</translation>
+    </message>
+    <message id="id-page5-update-firmware-error">
+        <source>Unable to update the system firmware.</source>
+        <translation>Die System-Firmware konnte nicht aktualisiert werden.</translation>
+    </message>
+    <message id="id-page5-quit">
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+</context>
+</TS>

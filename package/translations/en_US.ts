@@ -1,0 +1,107 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="en_US">
+<context>
+    <name></name>
+    <message id="id-application-title">
+        <source>Corvel System Updater</source>
+        <translation>Corvel System Updater</translation>
+    </message>
+    <message id="id-footer-updater-version">
+        <source>Updater version: %1</source>
+        <translation>Updater version: %1</translation>
+    </message>
+    <message id="id-footer-previousFW-version">
+        <source>Previous firmware: %1</source>
+        <translation>Previous firmware: %1</translation>
+    </message>
+    <message id="id-footer-newFW-version">
+        <source>New firmware: %1</source>
+        <translation>New firmware: %1</translation>
+    </message>
+    <message id="id-page1-title">
+        <source>Power off %1</source>
+        <translation>Power off %1</translation>
+    </message>
+    <message id="id-page1-description">
+        <source>%1 must be powered off before starting the system update. Please confirm the following before powering off the device and moving to the next step:&lt;br&gt;• All files have been saved and backed up.&lt;br&gt;• There are no transfers in progress.&lt;br&gt;• All connected devices have been ejected (for dock devices).</source>
+        <translation>%1 must be powered off before starting the system update. Please confirm the following before powering off the device and moving to the next step:&lt;br&gt;• All files have been saved and backed up.&lt;br&gt;• There are no transfers in progress.&lt;br&gt;• All connected devices have been ejected (for dock devices).</translation>
+    </message>
+    <message id="id-page1-next">
+        <source>Next</source>
+        <translation>Next</translation>
+    </message>
+    <message id="id-page2-title">
+        <source>Connect the USB cable</source>
+        <translation>Connect the USB cable</translation>
+    </message>
+    <message id="id-page2-description">
+        <source>Use the USB cable to connect the USB ports on %1 and this computer. Do not use the Thunderbolt cable or connect to a Thunderbolt port.</source>
+        <translation>Use the USB cable to connect the USB ports on %1 and this computer. Do not use the Thunderbolt cable or connect to a Thunderbolt port.</translation>
+    </message>
+    <message id="id-page2-back">
+        <source>Back</source>
+        <translation>Back</translation>
+    </message>
+    <message id="id-page2-next">
+        <source>Next</source>
+        <translation>Next</translation>
+    </message>
+    <message id="id-page3-title">
+        <source>Launch update</source>
+        <translation>Launch update</translation>
+    </message>
+    <message id="id-page3-description">
+        <source>A small pointed object such as the end of a paperclip is required to push the recessed Firmware update button. The button is inside the small hole on the back of the device.&lt;br&gt;&lt;br&gt;Gently insert the end of the paperclip into the hole to push the Firmware update button. Simultaneously push the Firmware update button and power on %1 using the power button. Release the button once the device powers on.</source>
+        <translation>A small pointed object such as the end of a paperclip is required to push the recessed Firmware update button. The button is inside the small hole on the back of the device.&lt;br&gt;&lt;br&gt;Gently insert the end of the paperclip into the hole to push the Firmware update button. Simultaneously push the Firmware update button and power on %1 using the power button. Release the button once the device powers on.</translation>
+    </message>
+    <message id="id-page4-title">
+        <source>Updating firmware</source>
+        <translation>Updating firmware</translation>
+    </message>
+    <message id="id-page4-description">
+        <source>Update in progress. Please do not shut down or disconnect %1.</source>
+        <translation>Update in progress. Please do not shut down or disconnect %1.</translation>
+    </message>
+    <message id="id-page5-title-successful">
+        <source>System firmware successfully updated.</source>
+        <translation>System firmware successfully updated.</translation>
+    </message>
+    <message id="id-page5-title-uptodate">
+        <source>System firmware is up to date.</source>
+        <translation>System firmware is up to date.</translation>
+    </message>
+    <message id="id-page5-title-failed">
+        <source>The system firmware could not be updated. Please try again. If you continue to experience problems, visit the support page for %1.</source>
+        <translation>The system firmware could not be updated. Please try again. If you continue to experience problems, visit the support page for %1.</translation>
+    </message>
+    <message id="id-page5-noerror">
+        <source>The firmware has been installed. To complete the update:&lt;br&gt;1. Power off %1 using the power button.&lt;br&gt;2. Connect the device to your computer via Thunderbolt or USB.&lt;br&gt;3. Power on %1 using the power button.</source>
+        <translation>The firmware has been installed. To complete the update:&lt;br&gt;1. Power off %1 using the power button.&lt;br&gt;2. Connect the device to your computer via Thunderbolt or USB.&lt;br&gt;3. Power on %1 using the power button.</translation>
+    </message>
+    <message id="id-page5-find-device-error">
+        <source>Cannot find %1.</source>
+        <translation>Cannot find %1.</translation>
+    </message>
+    <message id="id-page5-check-firmware-error">
+        <source>Unable to confirm the firmware version.</source>
+        <translation>Unable to confirm the firmware version.</translation>
+    </message>
+    <message id="id-page5-bad-hw-error">
+        <source>This updater does not support the connected device.</source>
+        <translation>This updater does not support the connected device.</translation>
+    </message>
+    <message id="id-page5-same-fw-error">
+        <source>%1 system firmware is up to date.</source>
+        <translation>%1 system firmware is up to date.</translation>
+    </message>
+    <message id="id-page5-update-firmware-error">
+        <source>Unable to update the system firmware.</source>
+        <translation>Unable to update the system firmware.</translation>
+    </message>
+    <message id="id-page5-quit">
+        <source>Quit</source>
+        <translation>Quit</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,107 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr_FR" sourcelanguage="en_US">
+<context>
+    <name></name>
+    <message id="id-application-title">
+        <source>Corvel System Updater</source>
+        <translation>Mise à jour du système Corvel</translation>
+    </message>
+    <message id="id-footer-updater-version">
+        <source>Updater version: %1</source>
+        <translation>Version du programme de mise à jour : %1</translation>
+    </message>
+    <message id="id-footer-previousFW-version">
+        <source>Previous firmware: %1</source>
+        <translation>Micrologiciel précédent : %1</translation>
+    </message>
+    <message id="id-footer-newFW-version">
+        <source>New firmware: %1</source>
+        <translation>Nouveau micrologiciel : %1</translation>
+    </message>
+    <message id="id-page1-title">
+        <source>Power off %1</source>
+        <translation>Éteindre %1</translation>
+    </message>
+    <message id="id-page1-description">
+        <source>%1 must be powered off before starting the system update. Please confirm the following before powering off the device and moving to the next step:&lt;br&gt;• All files have been saved and backed up.&lt;br&gt;• There are no transfers in progress.&lt;br&gt;• All connected devices have been ejected (for dock devices).</source>
+        <translation>%1 doit être éteint avant de commencer la mise à jour du système. Avant d'éteindre l'appareil et de passer à l'étape suivante, veuillez vérifier les points suivants :&lt;br&gt;• Tous les fichiers ont été enregistrés et sauvegardés.&lt;br&gt;• Aucun transfert n'est en cours.&lt;br&gt;• Tous les appareils connectés ont été éjectés (pour les stations d'accueil).</translation>
+    </message>
+    <message id="id-page1-next">
+        <source>Next</source>
+        <translation>Suivant</translation>
+    </message>
+    <message id="id-page2-title">
+        <source>Connect the USB cable</source>
+        <translation>Branchez le câble USB</translation>
+    </message>
+    <message id="id-page2-description">
+        <source>Use the USB cable to connect the USB ports on %1 and this computer. Do not use the Thunderbolt cable or connect to a Thunderbolt port.</source>
+        <translation>Utilisez le câble USB pour relier les ports USB de %1 et de cet ordinateur. N'utilisez pas le câble Thunderbolt et ne branchez pas le câble sur un port Thunderbolt.</translation>
+    </message>
+    <message id="id-page2-back">
+        <source>Back</source>
+        <translation>Retour</translation>
+    </message>
+    <message id="id-page2-next">
+        <source>Next</source>
+        <translation>Suivant</translation>
+    </message>
+    <message id="id-page3-title">
+        <source>Launch update</source>
+        <translation>Lancer la mise à jour</translation>
+    </message>
+    <message id="id-page3-description">
+        <source>A small pointed object such as the end of a paperclip is required to push the recessed Firmware update button. The button is inside the small hole on the back of the device.&lt;br&gt;&lt;br&gt;Gently insert the end of the paperclip into the hole to push the Firmware update button. Simultaneously push the Firmware update button and power on %1 using the power button. Release the button once the device powers on.</source>
+        <translation>Un petit objet pointu, comme l'extrémité d'un trombone, est nécessaire pour appuyer sur le bouton encastré de mise à jour du micrologiciel. Ce bouton se trouve dans le petit trou à l'arrière de l'appareil.&lt;br&gt;&lt;br&gt;Insérez délicatement l'extrémité du trombone dans le trou pour appuyer sur le bouton de mise à jour du micrologiciel. Tout en maintenant ce bouton enfoncé, allumez %1 à l'aide du bouton d'alimentation. Relâchez le bouton dès que l'appareil s'allume.</translation>
+    </message>
+    <message id="id-page4-title">
+        <source>Updating firmware</source>
+        <translation>Mise à jour du micrologiciel</translation>
+    </message>
+    <message id="id-page4-description">
+        <source>Update in progress. Please do not shut down or disconnect %1.</source>
+        <translation>Mise à jour en cours. Veuillez ne pas éteindre ni déconnecter %1.</translation>
+    </message>
+    <message id="id-page5-title-successful">
+        <source>System firmware successfully updated.</source>
+        <translation>Le micrologiciel du système a été mis à jour avec succès.</translation>
+    </message>
+    <message id="id-page5-title-uptodate">
+        <source>System firmware is up to date.</source>
+        <translation>Le micrologiciel du système est à jour.</translation>
+    </message>
+    <message id="id-page5-title-failed">
+        <source>The system firmware could not be updated. Please try again. If you continue to experience problems, visit the support page for %1.</source>
+        <translation>Le micrologiciel du système n'a pas pu être mis à jour. Veuillez réessayer. Si le problème persiste, consultez la page d'assistance de %1.</translation>
+    </message>
+    <message id="id-page5-noerror">
+        <source>The firmware has been installed. To complete the update:&lt;br&gt;1. Power off %1 using the power button.&lt;br&gt;2. Connect the device to your computer via Thunderbolt or USB.&lt;br&gt;3. Power on %1 using the power button.</source>
+        <translation>Le micrologiciel a été installé. Pour terminer la mise à jour :&lt;br&gt;1. Éteignez %1 à l'aide du bouton d'alimentation.&lt;br&gt;2. Connectez l'appareil à votre ordinateur via Thunderbolt ou USB.&lt;br&gt;3. Allumez %1 à l'aide du bouton d'alimentation.</translation>
+    </message>
+    <message id="id-page5-find-device-error">
+        <source>Cannot find %1.</source>
+        <translation>Impossible de trouver %1.</translation>
+    </message>
+    <message id="id-page5-check-firmware-error">
+        <source>Unable to confirm the firmware version.</source>
+        <translation>Impossible de confirmer la version du micrologiciel.</translation>
+    </message>
+    <message id="id-page5-bad-hw-error">
+        <source>This updater does not support the connected device.</source>
+        <translation>Ce programme de mise à jour ne prend pas en charge l'appareil connecté.</translation>
+    </message>
+    <message id="id-page5-same-fw-error">
+        <source>%1 system firmware is up to date.</source>
+        <translation>Le micrologiciel du système de %1 est à jour.</translation>
+    </message>
+    <message id="id-page5-update-firmware-error">
+        <source>Unable to update the system firmware.</source>
+        <translation>Impossible de mettre à jour le micrologiciel du système.</translation>
+    </message>
+    <message id="id-page5-quit">
+        <source>Quit</source>
+        <translation>Quitter</translation>
+    </message>
+</context>
+</TS>
