@@ -1,5 +1,9 @@
 #include "core.h"
 #include "externalresources.h"
+#include "qmlengine.h"
+#ifdef TARSEL_TEST_SEAMS
+#include "testseams.h"
+#endif
 
 #include <QDebug>
 #include <QGuiApplication>
@@ -26,10 +30,17 @@ int main(int argc, char *argv[])
 
     // Core and, later, the QML engine live until the process ends.
     auto *core = new Core();
+#ifdef TARSEL_TEST_SEAMS
+    applyTestSeamsToCore(*core);
+#endif
     if (!core->initialize(resource)) {
         qCritical() << "Can not initialize core.";
         return 1;
     }
 
+    setupQmlEngine(core);
+#ifdef TARSEL_TEST_SEAMS
+    applyTestSeamsToWindow();
+#endif
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "firmwarechecksum.h"
 #include "firmwarefile.h"
 #include "productresource.h"
+#include "windowminimumheight.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -60,7 +61,7 @@ int Core::windowMinimumWidth() const
 
 int Core::windowMinimumHeight() const
 {
-    return 480;
+    return windowMinimumHeightFor(m_productResource ? m_productResource->name() : QString());
 }
 
 QString Core::newFirmwareVersion() const
@@ -105,8 +106,9 @@ QString Core::deviceName() const
 
 void Core::findDevice()
 {
-    // After a detection the detector is gone; without a package there is nothing to look for.
-    if (!m_deviceDetector || !m_productResource) {
+    // A detection releases the detector (its deletion may still be pending, so the recorded
+    // device tells); without a package there is nothing to look for.
+    if (m_device || !m_deviceDetector || !m_productResource) {
         emit deviceFound(false);
         setErrorCode(ErrorCode::FindDeviceError);
         return;

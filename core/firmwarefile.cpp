@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include <cstring>
+
 #if defined(Q_OS_WIN)
 #include <io.h>
 #include <windows.h>
@@ -19,7 +21,8 @@ constexpr qint64 compareChunk = 1024 * 1024;
 
 bool openForReading(QFile &file)
 {
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Unbuffered: the chunks go straight into the caller's buffer, without a copy through Qt's.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         qWarning() << "Can not open file" << file.fileName() << file.errorString();
         return false;
     }
@@ -66,19 +69,24 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
     QFile reference(referencePath);
     if (!openForReading(written) || !openForReading(reference))
         return false;
-    if (written.size() != reference.size())
+    const qint64 size = reference.size();
+    if (written.size() != size)
         return false;
+    // Two buffers reused for every chunk: fresh ones would be faulted in page by page each time.
+    QByteArray a(int(compareChunk), Qt::Uninitialized);
+    QByteArray b(int(compareChunk), Qt::Uninitialized);
     qint64 offset = 0;
     for (;;) {
-        const QByteArray a = written.read(compareChunk);
-        const QByteArray b = reference.read(compareChunk);
-        if (a != b)
+        const qint64 n = written.read(a.data(), compareChunk);
+        const qint64 m = reference.read(b.data(), compareChunk);
+        // A failed read, or one file ending before the other (truncated meanwhile), is a mismatch.
+        if (n < 0 || n != m)
             return false;
-        if (a.isEmpty())
-            // Both ended together; make sure neither stopped on an error.
-            return written.error() == QFileDevice::NoError
-                && reference.error() == QFileDevice::NoError && offset == reference.size();
-        offset += a.size();
+        if (n == 0)
+            return offset == size;
+        if (std::memcmp(a.constData(), b.constData(), size_t(n)) != 0)
+            return false;
+        offset += n;
         if (const auto &hook = firmwareFileHooks().betweenChunks)
             hook(offset);
     }
@@ -104,8 +112,16 @@ bool syncToDevice(QFileDevice &file)
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
 #else
     const int fd = file.handle();
-    if (fd < 0 || ::fsync(fd) != 0)
+    if (fd < 0)
         return false;
+#if defined(F_FULLFSYNC)
+    // On macOS fsync stops at the drive's own cache; F_FULLFSYNC reaches the medium.
+    if (::fcntl(fd, F_FULLFSYNC) != 0 && ::fsync(fd) != 0)
+        return false;
+#else
+    if (::fsync(fd) != 0)
+        return false;
+#endif
     if (!syncDirectoryOf(file.fileName()))
         return false;
 #if defined(POSIX_FADV_DONTNEED)

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool imagemagick
     clang-format
     dpkg-dev file lintian appstream desktop-file-utils
+    strace time
     g++-mingw-w64-x86-64
 )
 

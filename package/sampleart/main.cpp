@@ -12,7 +12,10 @@
 namespace {
 
 const QSize generalView(300, 300);
-const QSize detailView(150, 100);
+// Detail views are drawn on a 150 x 100 canvas and shown at 120 x 80: wider, Page 2's picture
+// runs under its Back button, which sits 40 to the left of Next.
+const QSize detailCanvas(150, 100);
+const QSize detailView(120, 80);
 
 // The drive as most general views show it: front face towards the viewer, right side visible.
 const QRectF driveFace(55, 150, 160, 100);
@@ -197,6 +200,9 @@ int main(int argc, char *argv[])
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
+        if (picture.size == detailView)
+            painter.scale(qreal(detailView.width()) / detailCanvas.width(),
+                qreal(detailView.height()) / detailCanvas.height());
         Sketch sketch(painter);
         picture.draw(painter, sketch);
         painter.end();

@@ -27,15 +27,29 @@ void TestPackage::fillStandard(const QByteArray &tag)
 
 void TestPackage::setFile(const QString &name, const QByteArray &content)
 {
+    diskFiles.remove(name);
     files.insert(name, content);
+}
+
+void TestPackage::setFileFromDisk(const QString &name, const QString &path)
+{
+    files.remove(name);
+    diskFiles.insert(name, QFileInfo(path).absoluteFilePath());
+}
+
+void TestPackage::setFirmware(const QByteArray &image)
+{
+    setFile(QStringLiteral("firmware.bin"), image);
+    setFile(QStringLiteral("firmware.md5"), md5Line(image));
 }
 
 void TestPackage::removeFile(const QString &name)
 {
     files.remove(name);
+    diskFiles.remove(name);
 }
 
-QString TestPackage::build(const QString &fileName)
+QString TestPackage::build(const QString &fileName, Compression compression)
 {
     const QString source = dir.filePath(QStringLiteral("src%1").arg(++builds));
     QByteArray qrc = "<!DOCTYPE RCC><RCC version=\"1.0\"><qresource prefix=\"/\">\n";
@@ -49,6 +63,8 @@ QString TestPackage::build(const QString &fileName)
         }
         qrc += "<file>" + it.key().toUtf8() + "</file>\n";
     }
+    for (auto it = diskFiles.cbegin(); it != diskFiles.cend(); ++it)
+        qrc += "<file alias=\"" + it.key().toUtf8() + "\">" + it.value().toUtf8() + "</file>\n";
     qrc += "</qresource></RCC>\n";
     QFile qrcFile(source + QStringLiteral("/package.qrc"));
     if (!qrcFile.open(QIODevice::WriteOnly) || qrcFile.write(qrc) != qrc.size())
@@ -59,9 +75,11 @@ QString TestPackage::build(const QString &fileName)
     QDir().mkpath(QFileInfo(output).absolutePath());
     QProcess rcc;
     rcc.setWorkingDirectory(source);
-    rcc.start(QStringLiteral(TARSEL_RCC),
-        { QStringLiteral("--binary"), QStringLiteral("package.qrc"), QStringLiteral("-o"),
-            output });
+    QStringList arguments { QStringLiteral("--binary") };
+    if (compression == Compression::None)
+        arguments << QStringLiteral("--no-compress");
+    arguments << QStringLiteral("package.qrc") << QStringLiteral("-o") << output;
+    rcc.start(QStringLiteral(TARSEL_RCC), arguments);
     if (!rcc.waitForFinished(60000) || rcc.exitCode() != 0) {
         qWarning() << "rcc failed:" << rcc.readAllStandardError();
         return QString();
@@ -69,10 +87,10 @@ QString TestPackage::build(const QString &fileName)
     return output;
 }
 
-bool TestPackage::registerPackage()
+bool TestPackage::registerPackage(Compression compression)
 {
     unregisterPackage();
-    const QString path = build();
+    const QString path = build(QStringLiteral("data.rcc"), compression);
     if (path.isEmpty() || !QResource::registerResource(path, ProductResource::packageRoot()))
         return false;
     registeredPath = path;

@@ -9,6 +9,8 @@
 class TestPackage
 {
 public:
+    enum class Compression { Default, None };
+
     TestPackage();
     ~TestPackage();
 
@@ -17,14 +19,19 @@ public:
     void fillStandard(const QByteArray &tag = "3-1.0.0.2");
 
     void setFile(const QString &name, const QByteArray &content);
+    // Packs the file at path under name without loading it, for images too large to hold.
+    void setFileFromDisk(const QString &name, const QString &path);
+    // firmware.bin and the matching firmware.md5.
+    void setFirmware(const QByteArray &image);
     void removeFile(const QString &name);
     QByteArray file(const QString &name) const { return files.value(name); }
 
     // Writes the .rcc into its own temporary folder; empty on failure (the reason is logged).
-    QString build(const QString &fileName = QStringLiteral("data.rcc"));
+    QString build(const QString &fileName = QStringLiteral("data.rcc"),
+        Compression compression = Compression::Default);
     // Builds and registers under the package root; unregistered by unregisterPackage or the
     // destructor.
-    bool registerPackage();
+    bool registerPackage(Compression compression = Compression::Default);
     void unregisterPackage();
 
     static QByteArray deviceXml(const QString &name = QStringLiteral("Tarsel Test Drive"),
@@ -37,6 +44,7 @@ public:
 private:
     QTemporaryDir dir;
     QMap<QString, QByteArray> files;
+    QMap<QString, QString> diskFiles;
     QString registeredPath;
     int builds = 0;
 };

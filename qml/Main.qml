@@ -1,0 +1,154 @@
+import QtQuick 2.5
+import QtQuick.Controls 1.0
+import QtQml 2.12
+import TarselUpdater 1.0
+import "Styles"
+
+ApplicationWindow {
+    id: window
+
+    readonly property int appVersionBlockHeight: appVersionBlock.implicitHeight
+
+    // Every "%1" alike; a text without the marker (an id shown for a missing translation)
+    // passes unchanged, and the value is never read as a pattern.
+    function substitute(text, value) {
+        return text.split("%1").join(value)
+    }
+
+    // What assistive technology reads for a label that may hold markup.
+    function plainText(text) {
+        return text.replace(/<br>/g, "\n").replace(/<[^>]*>/g, "")
+    }
+
+    // When a Return or Enter key was last released (ms since the epoch).
+    property double returnReleasedAt: 0
+
+    function noteKeyRelease(event) {
+        if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter)
+            returnReleasedAt = Date.now()
+    }
+
+    // The main buttons also answer Return and Enter, but never a held key: one long press on
+    // Page 1 must not go through Page 2 and start the search before the cable is in. On X11 the
+    // first repeat of a held key often comes as a plain release and press arriving together,
+    // while a finger needs far longer to press again.
+    function clickFromKeyboard(button, event) {
+        event.accepted = true
+        if (!event.isAutoRepeat && Date.now() - returnReleasedAt >= 25)
+            button.clicked()
+    }
+
+    function showPage(index) {
+        var component = Qt.createComponent(navigator.componentName(index))
+        if (component.status !== Component.Ready) {
+            console.warn("Can not create component")
+            return
+        }
+        stackView.push(component)
+        console.debug(uiLog, "shown", navigator.componentName(index), "errorCode", core.errorCode)
+
+        switch (index) {
+        case Page.Page1:
+        case Page.Page2:
+        case Page.Page5:
+            break
+        case Page.Page3:
+            startSearch()
+            break
+        case Page.Page4:
+            startUpdate()
+            break
+        default:
+            console.warn("Unknown page index")
+        }
+    }
+
+    // Each handler is connected before the call that can emit its signal and fires once per
+    // entry; a false result moves nothing, the error code that follows does.
+    function startSearch() {
+        var onFirmwareChecked = function (ok) {
+            if (ok)
+                navigator.next()
+            core.firmwareChecked.disconnect(onFirmwareChecked)
+        }
+        var onDeviceFound = function (ok) {
+            if (ok) {
+                core.firmwareChecked.connect(onFirmwareChecked)
+                core.checkFirmware()
+            }
+            core.deviceFound.disconnect(onDeviceFound)
+        }
+        core.deviceFound.connect(onDeviceFound)
+        core.findDevice()
+    }
+
+    function startUpdate() {
+        var onFirmwareUpdated = function (ok) {
+            if (ok)
+                navigator.next()
+            core.firmwareUpdated.disconnect(onFirmwareUpdated)
+        }
+        core.firmwareUpdated.connect(onFirmwareUpdated)
+        core.updateFirmware()
+    }
+
+    visible: true
+    // Read once: the height is measured anew on every read.
+    minimumWidth: core.windowMinimumWidth
+    minimumHeight: core.windowMinimumHeight
+    width: minimumWidth
+    height: minimumHeight
+    title: qsTrId("id-application-title")
+
+    // Silent unless enabled ("tarsel.ui.debug=true"); end-to-end tests follow the pages with it.
+    LoggingCategory {
+        id: uiLog
+        name: "tarsel.ui"
+        defaultLogLevel: LoggingCategory.Warning
+    }
+
+    PageNavigator {
+        id: navigator
+        onCurrentIndexChanged: window.showPage(currentIndex)
+    }
+
+    Connections {
+        target: core
+        function onErrorCodeChanged(errorCode) {
+            if (errorCode !== ErrorCode.NoError)
+                navigator.goTo(Page.Page5)
+        }
+    }
+
+    StackView {
+        id: stackView
+        objectName: "stackView"
+        anchors.fill: parent
+        // Created here so that the page sees this document's names, like the pages pushed later.
+        initialItem: Qt.createComponent("Page1.qml")
+        Component.onCompleted: console.debug(uiLog, "shown", "Page1.qml", "errorCode",
+                                             core.errorCode)
+    }
+
+    Text {
+        id: appVersionBlock
+        objectName: "appVersionBlock"
+
+        readonly property string updaterLine: substitute(qsTrId("id-footer-updater-version"),
+                                                         core.updaterVersion)
+
+        anchors.left: parent.left
+        anchors.leftMargin: 20
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 20
+        font.family: TarselFont.latoRegular
+        font.pointSize: TarselFont.pt10
+        text: navigator.currentIndex <= Page.Page3
+              ? updaterLine
+              : substitute(qsTrId("id-footer-previousFW-version"), core.previousFirmwareVersion)
+                + "<br>" + substitute(qsTrId("id-footer-newFW-version"), core.newFirmwareVersion)
+                + "<br>" + updaterLine
+        Accessible.role: Accessible.StaticText
+        Accessible.name: plainText(text)
+    }
+}

@@ -1,0 +1,148 @@
+import QtQuick 2.5
+import QtQuick.Controls 1.0
+import QtQuick.Layouts 1.0
+import TarselUpdater 1.0
+import "Styles"
+
+Rectangle {
+    id: page
+    objectName: "page5"
+
+    readonly property int margin: 25
+    readonly property string generalViewSuccess: "image://data/page5/big_success.png"
+    readonly property string generalViewFailure: "image://data/page5/big_failure.png"
+    readonly property string generalViewUpToDate: "image://data/page5/big_up2date.png"
+    property string generalView: {
+        switch (core.errorCode) {
+        case ErrorCode.NoError:
+            return generalViewSuccess
+        case ErrorCode.FirmwareSame_FWError:
+            return generalViewUpToDate
+        default:
+            return generalViewFailure
+        }
+    }
+
+    function quitButtonClicked() {
+        Qt.quit()
+    }
+
+    function titleText(errorCode) {
+        switch (errorCode) {
+        case ErrorCode.NoError:
+            return qsTrId("id-page5-title-successful")
+        case ErrorCode.FirmwareSame_FWError:
+            return qsTrId("id-page5-title-uptodate")
+        default:
+            return substitute(qsTrId("id-page5-title-failed"), core.deviceName())
+        }
+    }
+
+    function descriptionText(errorCode) {
+        switch (errorCode) {
+        case ErrorCode.NoError:
+            return substitute(qsTrId("id-page5-noerror"), core.deviceName())
+        case ErrorCode.FindDeviceError:
+            return substitute(qsTrId("id-page5-find-device-error"), core.deviceName())
+        case ErrorCode.CheckFirmwareError:
+            return qsTrId("id-page5-check-firmware-error")
+        case ErrorCode.FirmwareBad_HWError:
+            return qsTrId("id-page5-bad-hw-error")
+        case ErrorCode.FirmwareSame_FWError:
+            return substitute(qsTrId("id-page5-same-fw-error"), core.deviceName())
+        case ErrorCode.UpdateFirmwareError:
+            return qsTrId("id-page5-update-firmware-error")
+        default:
+            console.warn("Unknown error code:", errorCode)
+            return ""
+        }
+    }
+
+    color: "#ededed"
+
+    // The description keeps the first outcome; image and title follow later codes.
+    Component.onCompleted: {
+        description.text = descriptionText(core.errorCode)
+        quitButton.forceActiveFocus()
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 25
+
+        Item {
+            id: imageCell
+            objectName: "imageCell"
+            Layout.preferredWidth: generalImage.width + page.margin
+            Layout.preferredHeight: generalImage.height + page.margin
+            Layout.alignment: Qt.AlignLeft | Qt.AlignVCenter
+
+            Image {
+                id: generalImage
+                objectName: "generalImage"
+                anchors.centerIn: parent
+                source: page.generalView
+                fillMode: Image.PreserveAspectFit
+            }
+        }
+
+        Item {
+            id: detailCell
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.alignment: Qt.AlignRight | Qt.AlignVCenter
+
+            Text {
+                id: title
+                objectName: "title"
+                anchors.top: parent.top
+                anchors.topMargin: 30
+                anchors.left: parent.left
+                width: parent.width - page.margin
+                color: "#000000"
+                font.bold: true
+                font.family: TarselFont.latoRegular
+                font.pointSize: TarselFont.pt14
+                wrapMode: Text.WordWrap
+                text: titleText(core.errorCode)
+                Accessible.role: Accessible.StaticText
+                Accessible.name: plainText(text)
+            }
+
+            Text {
+                id: description
+                objectName: "description"
+                anchors.top: title.bottom
+                anchors.topMargin: page.margin
+                anchors.left: parent.left
+                width: parent.width - page.margin
+                height: 160
+                color: "#000000"
+                font.family: TarselFont.latoRegular
+                font.pointSize: TarselFont.pt12
+                wrapMode: Text.WordWrap
+                verticalAlignment: Text.AlignTop
+                lineHeightMode: Text.ProportionalHeight
+                lineHeight: 1.2
+                text: ""
+                Accessible.role: Accessible.StaticText
+                Accessible.name: plainText(text)
+            }
+
+            Button {
+                id: quitButton
+                objectName: "quitButton"
+                anchors.right: parent.right
+                anchors.rightMargin: page.margin
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: page.margin + appVersionBlockHeight
+                text: qsTrId("id-page5-quit")
+                Accessible.name: plainText(text)
+                onClicked: page.quitButtonClicked()
+                Keys.onReturnPressed: clickFromKeyboard(quitButton, event)
+                Keys.onEnterPressed: clickFromKeyboard(quitButton, event)
+                Keys.onReleased: noteKeyRelease(event)
+            }
+        }
+    }
+}
