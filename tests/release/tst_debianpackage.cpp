@@ -133,9 +133,9 @@ private slots:
     void dependsOnTheQtRuntime_data()
     {
         QTest::addColumn<QString>("package");
-        for (const char *name :
-            { "libqt5core5a", "libqt5gui5", "qml-module-qtquick2", "qml-module-qtquick-controls",
-                "qml-module-qtquick-layouts", "qml-module-qtquick-window2" })
+        for (const char *name : { "libqt5core5a", "libqt5gui5", "libqt5qml5", "libqt5quick5",
+                 "qml-module-qtquick2", "qml-module-qtquick-controls", "qml-module-qtquick-layouts",
+                 "qml-module-qtquick-window2" })
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     void dependsOnTheQtRuntime()

@@ -122,6 +122,8 @@ int main(int argc, char *argv[])
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
             && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The updater's own setting, which decides the metrics the height is measured with.
+        QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);

@@ -4,6 +4,7 @@
 #include "firmwareinfo.h"
 #include "productresource.h"
 #include "translationcandidate.h"
+#include "windowminimumheight.h"
 #include "wizardcontent.h"
 
 #include <QCryptographicHash>
@@ -11,7 +12,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageReader>
+#include <QScreen>
 #include <QTextStream>
 #include <QTranslator>
 
@@ -171,5 +174,32 @@ void PackageReport::writeImages(QTextStream &out) const
 
 void PackageReport::writeWindowHeights(QTextStream &out) const
 {
-    out << "\nMinimum window height\n  not measured: this build has no window size computation\n";
+    const ProductInfo info = ProductResource::readDeviceXml(packaged(QStringLiteral("device.xml")));
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const bool embedded = QFile::exists(QStringLiteral(":/qml/Fonts/Lato-Regular.ttf"));
+    out << "\nMinimum window height, measured as the updater measures it\n";
+    out << "  font            " << (embedded ? "Lato Regular, embedded" : "default (no Lato)")
+        << "\n";
+    if (screen) {
+        const QString name
+            = screen->name().isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(screen->name());
+        out << "  screen          " << QGuiApplication::platformName() << name << ", "
+            << screen->logicalDotsPerInch() << " dpi logical, device pixel ratio "
+            << screen->devicePixelRatio() << "\n";
+    }
+    QStringList files = translationFiles();
+    files.append(QString());
+    for (const QString &path : qAsConst(files)) {
+        QTranslator translator;
+        if (!path.isEmpty()) {
+            translator.load(path, QString(), QString(), QString());
+            QCoreApplication::installTranslator(&translator);
+        }
+        const int height = windowMinimumHeightFor(info.name);
+        if (!path.isEmpty())
+            QCoreApplication::removeTranslator(&translator);
+        out << "  "
+            << (path.isEmpty() ? QStringLiteral("(raw ids)") : relative(path)).leftJustified(16)
+            << height << " px\n";
+    }
 }

@@ -290,6 +290,39 @@ private slots:
         for (const QString &line : expected)
             QVERIFY2(lines.contains(line), qPrintable(line + QStringLiteral("\n\n") + run.out));
     }
+
+    void infoMeasuresTheWindowPerTranslation()
+    {
+        // A long German page-3 description needs more room than the short texts of the others,
+        // which leave the floor; so the height follows the translation installed per line.
+        QByteArray german
+            = PackageFixture::translationSource(QStringLiteral("de_DE"), wizardTextIds());
+        const QByteArray longText
+            = QByteArray("Ein langer Satz, der die Seite wachsen l\xc3\xa4sst. ").repeated(40);
+        german.replace("de_DE id-page3-description", longText);
+        QMap<QString, QByteArray> changes;
+        changes.insert(QStringLiteral("de_DE.ts"), german);
+        const QString package = builtPackage(changes);
+        QVERIFY(!package.isEmpty());
+        const Run run = runTool({ QStringLiteral("info"), package });
+        QCOMPARE(run.exitCode, 0);
+
+        const QString section = run.out.section(QStringLiteral("Minimum window height"), 1);
+        QVERIFY2(section.contains(QLatin1String("font            Lato Regular, embedded")),
+            qPrintable(run.out));
+        QVERIFY2(section.contains(QLatin1String(" dpi logical")), qPrintable(section));
+        QHash<QString, int> heights;
+        const QRegularExpression line(QStringLiteral("^  (\\S+(?: \\S+)?)\\s+(\\d+) px$"),
+            QRegularExpression::MultilineOption);
+        for (auto it = line.globalMatch(section); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            heights.insert(match.captured(1), match.captured(2).toInt());
+        }
+        QVERIFY2(heights.size() == 4, qPrintable(section));
+        QVERIFY2(heights.value("de_DE.qm") > heights.value("en_US.qm"), qPrintable(section));
+        QCOMPARE(heights.value("en_US.qm"), 480);
+        QCOMPARE(heights.value("(raw ids)"), 480);
+    }
 };
 
 QTEST_GUILESS_MAIN(PackageToolTest)
