@@ -2,6 +2,7 @@
 
 #include "device.h"
 #include "devicedetector.h"
+#include "firmwarechecksum.h"
 #include "firmwarefile.h"
 #include "productresource.h"
 #include "windowminimumheight.h"
@@ -158,11 +159,7 @@ void Core::checkFirmware()
         QCryptographicHash hash(QCryptographicHash::Md5);
         if (!hash.addData(&file))
             return failCheck(ErrorCode::CheckFirmwareError);
-        const QString actual = QString::fromLatin1(hash.result().toHex());
-        const QByteArray expectedBytes = m_productResource->firmwareMd5();
-        const QString expected = QString::fromUtf8(expectedBytes.constData(),
-            int(qstrnlen(expectedBytes.constData(), uint(expectedBytes.size()))));
-        if (actual.compare(expected, Qt::CaseInsensitive) != 0)
+        if (!checksumMatches(hash.result(), m_productResource->firmwareMd5()))
             return failCheck(ErrorCode::CheckFirmwareError);
     }
 

@@ -1,7 +1,6 @@
-// Writes the sample package's firmware.bin (1 MiB, deterministic, tagged Ver:3-1.0.0.2) and its
-// firmware.md5 into the folder given as the only argument.
+// Writes the sample package's firmware.bin (1 MiB, deterministic, tagged Ver:3-1.0.0.2) into the
+// folder given as the only argument; tarsel-package writes its checksum.
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
@@ -34,10 +33,7 @@ int main(int argc, char *argv[])
     image.replace(4096, tag.size(), tag);
 
     QFile firmware(out.filePath(QStringLiteral("firmware.bin")));
-    QFile md5(out.filePath(QStringLiteral("firmware.md5")));
-    const QByteArray digest = QCryptographicHash::hash(image, QCryptographicHash::Md5).toHex();
-    if (!firmware.open(QIODevice::WriteOnly) || firmware.write(image) != size
-        || !md5.open(QIODevice::WriteOnly) || md5.write("firmware.bin " + digest) < 0) {
+    if (!firmware.open(QIODevice::WriteOnly) || firmware.write(image) != size) {
         QTextStream(stderr) << "cannot write into " << args.at(1) << "\n";
         return 1;
     }

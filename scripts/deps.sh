@@ -10,6 +10,7 @@ packages=(
     libgl1-mesa-dri fonts-lato
     xvfb xauth xdotool imagemagick
     clang-format
+    dpkg-dev file lintian appstream desktop-file-utils
     strace time
     g++-mingw-w64-x86-64
 )

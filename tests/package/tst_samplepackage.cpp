@@ -73,10 +73,13 @@ private:
 
 void SamplePackageTest::initTestCase()
 {
+    // The stage holds translation sources; the catalogues exist only inside the package.
+    const QByteArray root = "/tst_samplepackage_texts";
+    QVERIFY(QResource::registerResource(QStringLiteral(TARSEL_BIN_DIR "/data.rcc"), root));
     for (const QString &locale : locales) {
         auto translator = std::make_shared<QTranslator>();
         QVERIFY2(
-            translator->load(stage.filePath(locale + QStringLiteral(".qm"))), qPrintable(locale));
+            translator->load(QStringLiteral(":%1/%2.qm").arg(root, locale)), qPrintable(locale));
         translators.insert(locale, translator);
     }
 }
@@ -174,7 +177,9 @@ void SamplePackageTest::packageCarriesTranslationsAndImages()
     QVERIFY(QResource::registerResource(rcc, root));
     const QFileInfo packed(QLatin1Char(':') + root + QLatin1Char('/') + name);
     const QFileInfo staged(stage.filePath(name));
-    const bool same = packed.exists() && packed.size() == staged.size();
+    // Catalogues are compiled from the staged sources, so only their presence can be compared.
+    const bool same = packed.exists()
+        && (name.endsWith(QLatin1String(".qm")) || packed.size() == staged.size());
     QResource::unregisterResource(rcc, root);
     QVERIFY2(same, "missing from data.rcc or not the staged file");
 }

@@ -1,0 +1,157 @@
+// tarsel-package: builds, checks and describes product packages (data.rcc) for the updater.
+#include "packagebuilder.h"
+#include "packagechecker.h"
+#include "packagereport.h"
+#include "productresource.h"
+#include "qttool.h"
+#include "registeredpackage.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTextStream>
+#include <memory>
+
+namespace {
+
+enum ExitCode { Clean = 0, Faults = 1, Usage = 2 };
+
+const char usage[] = "usage: tarsel-package build SRC_DIR -o FILE [--strict] [--rcc PATH] "
+                     "[--lrelease PATH]\n"
+                     "       tarsel-package check FILE [--strict]\n"
+                     "       tarsel-package info FILE\n";
+
+int usageError(const QString &message)
+{
+    QTextStream err(stderr);
+    if (!message.isEmpty())
+        err << "tarsel-package: " << message << "\n";
+    err << usage;
+    return Usage;
+}
+
+// Prints the findings and a summary; the exit code they make.
+int report(const QVector<Diagnostic> &diagnostics, bool strict)
+{
+    QTextStream err(stderr);
+    int errors = 0;
+    int warnings = 0;
+    for (const Diagnostic &diagnostic : diagnostics) {
+        err << diagnostic.toString() << "\n";
+        errors += diagnostic.severity == Diagnostic::Error ? 1 : 0;
+        warnings += diagnostic.severity == Diagnostic::Warning ? 1 : 0;
+    }
+    err << errors << (errors == 1 ? " error, " : " errors, ") << warnings
+        << (warnings == 1 ? " warning" : " warnings") << "\n";
+    return errors > 0 || (strict && warnings > 0) ? Faults : Clean;
+}
+
+int build(const QCommandLineParser &parser)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 2)
+        return usageError(QStringLiteral("build takes one source folder"));
+    if (!parser.isSet(QStringLiteral("output")))
+        return usageError(QStringLiteral("build needs -o FILE"));
+    if (!QFileInfo(arguments.at(1)).isDir())
+        return usageError(QStringLiteral("%1 is not a folder").arg(arguments.at(1)));
+    const QString rcc = locateQtTool(QStringLiteral("rcc"), parser.value(QStringLiteral("rcc")));
+    if (rcc.isEmpty())
+        return usageError(QStringLiteral("no rcc found: give --rcc PATH or set TARSEL_RCC"));
+
+    PackageBuilder builder(arguments.at(1), parser.value(QStringLiteral("output")));
+    builder.setRcc(rcc);
+    // Only a folder with translation sources needs lrelease; the builder says so if missing.
+    builder.setLrelease(
+        locateQtTool(QStringLiteral("lrelease"), parser.value(QStringLiteral("lrelease"))));
+    const bool strict = parser.isSet(QStringLiteral("strict"));
+    builder.setStrict(strict);
+    const bool written = builder.build();
+    const int code = report(builder.diagnostics(), strict);
+    if (written)
+        QTextStream(stdout) << "wrote " << parser.value(QStringLiteral("output")) << "\n";
+    return written ? code : Faults;
+}
+
+int check(const QCommandLineParser &parser)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 2)
+        return usageError(QStringLiteral("check takes one package file"));
+    const QString file = arguments.at(1);
+    if (!QFileInfo(file).isFile())
+        return usageError(QStringLiteral("%1 is not a file").arg(file));
+    RegisteredPackage package(file, ProductResource::packageRoot());
+    if (!package.isRegistered()) {
+        QTextStream(stderr) << file
+                            << ": error: not a compiled resource file: the updater cannot "
+                               "register it and refuses to start\n";
+        return Faults;
+    }
+    return report(PackageChecker(package.root()).run(), parser.isSet(QStringLiteral("strict")));
+}
+
+int info(const QCommandLineParser &parser)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 2)
+        return usageError(QStringLiteral("info takes one package file"));
+    const QString file = arguments.at(1);
+    if (!QFileInfo(file).isFile())
+        return usageError(QStringLiteral("%1 is not a file").arg(file));
+    RegisteredPackage package(file, ProductResource::packageRoot());
+    if (!package.isRegistered()) {
+        QTextStream(stderr) << file << ": error: not a compiled resource file\n";
+        return Faults;
+    }
+    QTextStream out(stdout);
+    PackageReport(file).write(out);
+    return Clean;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    // Only the window height needs fonts and a screen; without a display it is measured on the
+    // offscreen platform, which the report names.
+    std::unique_ptr<QCoreApplication> app;
+    if (command == QLatin1String("info")) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The updater's own setting, which decides the metrics the height is measured with.
+        QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("tarsel-package"));
+
+    QCommandLineParser parser;
+    parser.addOptions({
+        { { QStringLiteral("o"), QStringLiteral("output") },
+            QStringLiteral("Package file to write."), QStringLiteral("FILE") },
+        { QStringLiteral("strict"), QStringLiteral("Warnings count as errors.") },
+        { QStringLiteral("rcc"), QStringLiteral("The rcc to pack with."), QStringLiteral("PATH") },
+        { QStringLiteral("lrelease"), QStringLiteral("The lrelease to compile with."),
+            QStringLiteral("PATH") },
+        { { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Show the usage.") },
+    });
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        QTextStream(stdout) << usage;
+        return Clean;
+    }
+    if (command == QLatin1String("build"))
+        return build(parser);
+    if (command == QLatin1String("check"))
+        return check(parser);
+    if (command == QLatin1String("info"))
+        return info(parser);
+    return usageError(
+        command.isEmpty() ? QString() : QStringLiteral("unknown command %1").arg(command));
+}

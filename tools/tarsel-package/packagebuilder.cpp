@@ -1,0 +1,217 @@
+#include "packagebuilder.h"
+
+#include "packagechecker.h"
+#include "registeredpackage.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+constexpr int toolTimeout = 120000;
+
+// Runs a tool to the end; on failure returns false with what it said.
+bool runTool(
+    const QString &program, const QStringList &arguments, const QString &workDir, QString *errors)
+{
+    QProcess process;
+    process.setWorkingDirectory(workDir);
+    process.start(program, arguments);
+    const bool finished = process.waitForFinished(toolTimeout);
+    *errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        if (errors->isEmpty())
+            *errors = finished ? QStringLiteral("exit code %1").arg(process.exitCode())
+                               : process.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+PackageBuilder::PackageBuilder(const QString &sourceDir, const QString &output)
+    : sourceDir(QDir(sourceDir).absolutePath())
+    , output(QFileInfo(output).absoluteFilePath())
+{
+}
+
+void PackageBuilder::add(Diagnostic::Severity severity, const QString &file, const QString &message)
+{
+    found.append(Diagnostic { severity, file, 0, message });
+}
+
+bool PackageBuilder::build()
+{
+    found.clear();
+    origin.clear();
+    QTemporaryDir work;
+    if (!work.isValid()) {
+        add(Diagnostic::Error, output,
+            QStringLiteral("no temporary folder: %1").arg(work.errorString()));
+        return false;
+    }
+    const QString stageDir = work.filePath(QStringLiteral("stage"));
+    if (!stage(stageDir))
+        return false;
+
+    if (!QDir().mkpath(QFileInfo(output).absolutePath())) {
+        add(Diagnostic::Error, output, QStringLiteral("cannot create its folder"));
+        return false;
+    }
+    const QString packed = output + QStringLiteral(".part");
+    if (!pack(work.path(), stageDir, packed))
+        return false;
+
+    bool pass = true;
+    {
+        RegisteredPackage package(packed, QStringLiteral("/tarsel_build"));
+        if (!package.isRegistered()) {
+            add(Diagnostic::Error, output, QStringLiteral("rcc wrote no readable package"));
+            pass = false;
+        } else {
+            for (Diagnostic diagnostic : PackageChecker(QStringLiteral(":/tarsel_build")).run()) {
+                diagnostic.file = origin.value(diagnostic.file, diagnostic.file);
+                if (diagnostic.severity == Diagnostic::Error
+                    || (strict && diagnostic.severity == Diagnostic::Warning))
+                    pass = false;
+                found.append(diagnostic);
+            }
+        }
+    }
+    if (pass) {
+        QFile::remove(output);
+        if (!QFile::rename(packed, output)) {
+            add(Diagnostic::Error, output, QStringLiteral("cannot be written"));
+            pass = false;
+        }
+    }
+    QFile::remove(packed);
+    return pass;
+}
+
+bool PackageBuilder::stage(const QString &stageDir)
+{
+    QStringList sources;
+    QDirIterator it(sourceDir, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (QFileInfo(path).absoluteFilePath() != output)
+            sources.append(QDir(sourceDir).relativeFilePath(path));
+    }
+    sources.sort();
+
+    bool ok = true;
+    // Copies first, so that a compiled source can be seen to replace a shipped file.
+    for (const QString &relative : qAsConst(sources)) {
+        if (relative.endsWith(QLatin1String(".ts")))
+            continue;
+        if (relative == QLatin1String("firmware.md5")) {
+            add(Diagnostic::Note, relative,
+                QStringLiteral("replaced by the checksum the builder writes"));
+            continue;
+        }
+        const QString target = stageDir + QLatin1Char('/') + relative;
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        if (!QFile::copy(sourceDir + QLatin1Char('/') + relative, target)) {
+            add(Diagnostic::Error, relative, QStringLiteral("cannot be copied"));
+            ok = false;
+        }
+        origin.insert(relative, relative);
+    }
+    for (const QString &relative : qAsConst(sources)) {
+        if (!relative.endsWith(QLatin1String(".ts")))
+            continue;
+        const QFileInfo info(relative);
+        const QString compiled
+            = (info.path() == QLatin1String(".") ? QString() : info.path() + QLatin1Char('/'))
+            + info.completeBaseName() + QStringLiteral(".qm");
+        if (origin.contains(compiled))
+            add(Diagnostic::Warning, relative,
+                QStringLiteral("replaces %1 of the source folder with its compiled texts")
+                    .arg(compiled));
+        origin.insert(compiled, relative);
+        if (!compileTranslation(relative, stageDir + QLatin1Char('/') + compiled))
+            ok = false;
+    }
+
+    QFile firmware(stageDir + QStringLiteral("/firmware.bin"));
+    if (firmware.exists()) {
+        QCryptographicHash hash(QCryptographicHash::Md5);
+        QFile md5(stageDir + QStringLiteral("/firmware.md5"));
+        // The one layout the updater accepts: name, one space, the digest, no line break.
+        const bool written = firmware.open(QIODevice::ReadOnly) && hash.addData(&firmware)
+            && md5.open(QIODevice::WriteOnly)
+            && md5.write("firmware.bin " + hash.result().toHex()) == 45;
+        if (!written) {
+            add(Diagnostic::Error, QStringLiteral("firmware.bin"),
+                QStringLiteral("cannot be read for its checksum"));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool PackageBuilder::compileTranslation(const QString &source, const QString &target)
+{
+    if (lrelease.isEmpty()) {
+        add(Diagnostic::Error, source,
+            QStringLiteral("cannot be compiled: no lrelease found (give --lrelease or set "
+                           "TARSEL_LRELEASE)"));
+        return false;
+    }
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QString errors;
+    // The pages look their texts up by id, so only an id-based catalogue serves them.
+    const bool ok = runTool(lrelease,
+        { QStringLiteral("-idbased"), QStringLiteral("-silent"),
+            sourceDir + QLatin1Char('/') + source, QStringLiteral("-qm"), target },
+        sourceDir, &errors);
+    if (!ok || !QFileInfo::exists(target)) {
+        add(Diagnostic::Error, source, QStringLiteral("lrelease failed: %1").arg(errors));
+        return false;
+    }
+    if (!errors.isEmpty())
+        add(Diagnostic::Note, source, QStringLiteral("lrelease: %1").arg(errors));
+    return true;
+}
+
+bool PackageBuilder::pack(const QString &workDir, const QString &stageDir, const QString &packed)
+{
+    if (rcc.isEmpty()) {
+        add(Diagnostic::Error, output,
+            QStringLiteral("cannot be packed: no rcc found (give --rcc or set TARSEL_RCC)"));
+        return false;
+    }
+    QByteArray qrc = "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/\">\n";
+    QDirIterator it(stageDir, QDir::Files, QDirIterator::Subdirectories);
+    QStringList staged;
+    while (it.hasNext())
+        staged.append(QDir(stageDir).relativeFilePath(it.next()));
+    staged.sort();
+    for (const QString &relative : qAsConst(staged)) {
+        const QByteArray name = relative.toHtmlEscaped().toUtf8();
+        qrc += "<file alias=\"" + name + "\">stage/" + name + "</file>\n";
+    }
+    qrc += "</qresource>\n</RCC>\n";
+    QFile qrcFile(workDir + QStringLiteral("/package.qrc"));
+    if (!qrcFile.open(QIODevice::WriteOnly) || qrcFile.write(qrc) != qrc.size()) {
+        add(Diagnostic::Error, output, QStringLiteral("cannot write the resource list"));
+        return false;
+    }
+    qrcFile.close();
+    QString errors;
+    if (!runTool(rcc,
+            { QStringLiteral("--binary"), QStringLiteral("package.qrc"), QStringLiteral("-o"),
+                packed },
+            workDir, &errors)) {
+        add(Diagnostic::Error, output, QStringLiteral("rcc failed: %1").arg(errors));
+        QFile::remove(packed);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "diagnostic.h"
+
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+// Makes a product package from a source folder: compiles its translation sources, writes the
+// checksum file, packs everything with rcc and checks the result as `check` would. The output
+// is only written when the result passes.
+class PackageBuilder
+{
+public:
+    PackageBuilder(const QString &sourceDir, const QString &output);
+
+    void setRcc(const QString &path) { rcc = path; }
+    void setLrelease(const QString &path) { lrelease = path; }
+    // Warnings then also keep the package from being written.
+    void setStrict(bool on) { strict = on; }
+
+    bool build();
+    QVector<Diagnostic> diagnostics() const { return found; }
+
+private:
+    bool stage(const QString &stageDir);
+    bool compileTranslation(const QString &source, const QString &target);
+    bool pack(const QString &workDir, const QString &stageDir, const QString &packed);
+    void add(Diagnostic::Severity severity, const QString &file, const QString &message);
+
+    QString sourceDir;
+    QString output;
+    QString rcc;
+    QString lrelease;
+    bool strict = false;
+    // Staged file -> the source file it came from, for naming findings after the sources.
+    QHash<QString, QString> origin;
+    QVector<Diagnostic> found;
+};

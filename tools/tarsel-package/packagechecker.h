@@ -1,0 +1,45 @@
+#pragma once
+
+#include "diagnostic.h"
+#include "productinfo.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// Applies the release rules to a product package, through the updater's own readers. The root
+// is a folder or the resource root under which a package is registered; file names in the
+// findings are relative to it.
+class PackageChecker
+{
+public:
+    explicit PackageChecker(const QString &root);
+
+    QVector<Diagnostic> run();
+
+private:
+    void checkRequiredFiles();
+    void checkDeviceXml();
+    void checkIdentifier(
+        const QString &attribute, const QString &value, const QString &usbKey, int line);
+    void checkFirmwareTag();
+    void checkChecksum();
+    void checkTranslations();
+    void checkTextIds(const QString &relative);
+    void checkImages();
+
+    void add(Diagnostic::Severity severity, const QString &file, int line, const QString &message);
+    QString path(const QString &relative) const;
+    bool exists(const QString &relative) const;
+    // Files below the root whose name equals this one ignoring case, but not the one at the top.
+    QStringList lookAlikes(const QString &name) const;
+
+    QString root;
+    QStringList files;
+    ProductInfo product;
+    int firmwareLine = 0;
+    QString tagVersion;
+    bool tagRead = false;
+    QVector<Diagnostic> found;
+};

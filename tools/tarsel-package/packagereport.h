@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+// What a release maker wants to see of a package: product, firmware, translations and which
+// locale gets which, images, and the window height per translation. The package must be
+// registered under the updater's own root, since the choices are made by the updater's code.
+class PackageReport
+{
+public:
+    explicit PackageReport(const QString &fileName);
+
+    void write(QTextStream &out) const;
+
+    // A few locales whose choice the report shows.
+    static QStringList sampleLocales();
+
+private:
+    void writeProduct(QTextStream &out) const;
+    void writeFirmware(QTextStream &out) const;
+    void writeTranslations(QTextStream &out) const;
+    void writeImages(QTextStream &out) const;
+    void writeWindowHeights(QTextStream &out) const;
+
+    QStringList translationFiles() const;
+    QString relative(const QString &path) const;
+
+    QString fileName;
+};
