@@ -1,11 +1,12 @@
 #include "firmwarechecksum.h"
 
+#include "firmwareinfo.h"
+
 #include <QString>
 
 bool checksumMatches(const QByteArray &digest, const QByteArray &expected)
 {
     const QString actual = QString::fromLatin1(digest.toHex());
-    const QString text = QString::fromUtf8(
-        expected.constData(), int(qstrnlen(expected.constData(), uint(expected.size()))));
+    const QString text = decodeUpToZero(expected);
     return actual.compare(text, Qt::CaseInsensitive) == 0;
 }

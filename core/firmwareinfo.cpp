@@ -58,10 +58,15 @@ bool scanVersionTag(QIODevice &device, QByteArray *tagText)
     }
 }
 
+QString decodeUpToZero(const QByteArray &bytes)
+{
+    return QString::fromUtf8(
+        bytes.constData(), int(qstrnlen(bytes.constData(), uint(bytes.size()))));
+}
+
 std::unique_ptr<FirmwareInfo> parseVersionTag(const QByteArray &tagText)
 {
-    const QString text = QString::fromUtf8(
-        tagText.constData(), int(qstrnlen(tagText.constData(), uint(tagText.size()))));
+    const QString text = decodeUpToZero(tagText);
     const QStringList pieces = text.split(QLatin1Char('-'));
     auto info = std::make_unique<FirmwareInfo>();
     bool ok = false;

@@ -23,5 +23,8 @@ QVersionNumber parseFirmwareVersion(const QString &text);
 // when the device holds no complete tag or a read fails.
 bool scanVersionTag(QIODevice &device, QByteArray *tagText);
 
+// Text stored in firmware files and checksum lists: UTF-8, ending at the first zero byte.
+QString decodeUpToZero(const QByteArray &bytes);
+
 // The record for a tag's text (the bytes between marker and terminator).
 std::unique_ptr<FirmwareInfo> parseVersionTag(const QByteArray &tagText);

@@ -239,9 +239,7 @@ void PackageChecker::checkFirmwareTag()
         return;
     }
 
-    // The same decoding as the updater: UTF-8 up to the first zero byte.
-    const QString text = QString::fromUtf8(
-        tagText.constData(), int(qstrnlen(tagText.constData(), uint(tagText.size()))));
+    const QString text = decodeUpToZero(tagText);
     const std::unique_ptr<FirmwareInfo> info = parseVersionTag(tagText);
     const QStringList pieces = text.split(QLatin1Char('-'));
     tagRead = true;
