@@ -206,9 +206,7 @@ void Core::updateFirmware()
     if (const auto &hook = firmwareFileHooks().afterRemove)
         hook();
 
-    // NewOnly creates exclusively (O_EXCL, CREATE_NEW), so whatever appeared in the old file's
-    // place, a link above all, is refused rather than followed.
-    if (!deviceFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::NewOnly))
+    if (!createNewFile(deviceFile, QIODevice::Unbuffered))
         return failUpdate();
     QFile packagedFile(packagedPath);
     if (!packagedFile.open(QIODevice::ReadOnly))
@@ -220,7 +218,7 @@ void Core::updateFirmware()
     if (written == -1)
         return failUpdate();
     // Success is only reported for bytes the device really holds.
-    if (!syncToDevice(deviceFile))
+    if (!syncToDevice(deviceFile, devicePath))
         return failUpdate();
     deviceFile.close();
     packagedFile.close();

@@ -8,22 +8,25 @@
 
 #include <cstring>
 
+#include <cerrno>
+#include <fcntl.h>
 #if defined(Q_OS_WIN)
 #include <io.h>
 #include <windows.h>
 #else
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace {
 constexpr qint64 compareChunk = 1024 * 1024;
 
-bool openForReading(QFile &file)
+bool openForReading(QFile &file, const QString &path)
 {
+    QString error;
     // Unbuffered: the chunks go straight into the caller's buffer, without a copy through Qt's.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        qWarning() << "Can not open file" << file.fileName() << file.errorString();
+    if (!openRegularFile(file, QIODevice::Unbuffered, &error)) {
+        qWarning() << "Can not open file" << path << error;
         return false;
     }
     return true;
@@ -55,6 +58,65 @@ bool syncDirectoryOf(const QString &path)
 }
 } // namespace
 
+bool openRegularFile(QFile &file, QIODevice::OpenMode extraMode, QString *error)
+{
+    const QString path = file.fileName();
+#if !defined(Q_OS_WIN)
+    if (!path.startsWith(QLatin1Char(':'))) {
+        // The caller's stat may be stale: a FIFO swapped in since would block this open until a
+        // writer came, and a device would never end, so only the descriptor's own type counts.
+        const int fd = ::open(
+            QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            *error = qt_error_string(errno);
+            return false;
+        }
+        struct stat status;
+        if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+            *error = S_ISDIR(status.st_mode) ? QIODevice::tr("file to open is a directory")
+                                             : QStringLiteral("not a regular file");
+            ::close(fd);
+            return false;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        if (!file.open(fd, QIODevice::ReadOnly | extraMode, QFileDevice::AutoCloseHandle)) {
+            *error = file.errorString();
+            return false;
+        }
+        return true;
+    }
+#endif
+    if (!file.open(QIODevice::ReadOnly | extraMode)) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool createNewFile(QFile &file, QIODevice::OpenMode extraMode)
+{
+    const QString path = file.fileName();
+#if defined(Q_OS_WIN)
+    // CREATE_NEW fails on any existing entry, a link or junction included.
+    const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
+        GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return false;
+    }
+#else
+    // O_EXCL alone already refuses a link; O_NOFOLLOW says so where a system bends O_EXCL.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+#endif
+    return file.open(fd, QIODevice::WriteOnly | extraMode, QFileDevice::AutoCloseHandle);
+}
+
 FirmwareFileHooks &firmwareFileHooks()
 {
     static FirmwareFileHooks hooks;
@@ -67,7 +129,7 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
         return false;
     QFile written(writtenPath);
     QFile reference(referencePath);
-    if (!openForReading(written) || !openForReading(reference))
+    if (!openForReading(written, writtenPath) || !openForReading(reference, referencePath))
         return false;
     const qint64 size = reference.size();
     if (written.size() != size)
@@ -101,13 +163,14 @@ bool hasRoomFor(const QString &oldFilePath, qint64 newSize)
     return volume.bytesAvailable() + old.size() >= newSize;
 }
 
-bool syncToDevice(QFileDevice &file)
+bool syncToDevice(QFileDevice &file, const QString &path)
 {
     if (const auto &hook = firmwareFileHooks().sync)
         return hook(file);
     if (!file.flush())
         return false;
 #if defined(Q_OS_WIN)
+    Q_UNUSED(path);
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
 #else
@@ -122,7 +185,7 @@ bool syncToDevice(QFileDevice &file)
     if (::fsync(fd) != 0)
         return false;
 #endif
-    if (!syncDirectoryOf(file.fileName()))
+    if (!syncDirectoryOf(path))
         return false;
 #if defined(POSIX_FADV_DONTNEED)
     // Advisory: where it is refused the comparison still runs, only possibly from the cache.

@@ -1,5 +1,7 @@
 #include "firmwareinfo.h"
 
+#include "firmwarefile.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QRegExp>
@@ -80,8 +82,9 @@ std::unique_ptr<FirmwareInfo> parseVersionTag(const QByteArray &tagText)
 std::unique_ptr<FirmwareInfo> readFirmwareInfo(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "Can not open file " << path << file.errorString();
+    QString error;
+    if (!openRegularFile(file, {}, &error)) {
+        qWarning() << "Can not open file " << path << error;
         return nullptr;
     }
     QByteArray tagText;

@@ -13,6 +13,7 @@ packages=(
     dpkg-dev file lintian appstream desktop-file-utils
     strace time
     g++-mingw-w64-x86-64
+    libfuse3-dev fuse3 # faultfs, the failing volume of the fault tests
 )
 
 missing=()
