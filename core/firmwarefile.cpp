@@ -56,6 +56,23 @@ bool syncDirectoryOf(const QString &path)
     return ok;
 #endif
 }
+
+// The bytes compared must still be the file at the volume's path: a volume detached during the
+// comparison leaves the open file readable while the product's folder no longer holds it.
+bool stillAtPath(const QFile &file, const QString &path)
+{
+#if defined(Q_OS_WIN)
+    Q_UNUSED(file);
+    Q_UNUSED(path);
+    return true;
+#else
+    struct stat opened;
+    struct stat named;
+    return ::fstat(file.handle(), &opened) == 0
+        && ::stat(QFile::encodeName(path).constData(), &named) == 0 && opened.st_dev == named.st_dev
+        && opened.st_ino == named.st_ino;
+#endif
+}
 } // namespace
 
 bool openRegularFile(QFile &file, QIODevice::OpenMode extraMode, QString *error)
@@ -145,7 +162,7 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
         if (n < 0 || n != m)
             return false;
         if (n == 0)
-            return offset == size;
+            return offset == size && stillAtPath(written, writtenPath);
         if (std::memcmp(a.constData(), b.constData(), size_t(n)) != 0)
             return false;
         offset += n;
