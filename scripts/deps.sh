@@ -13,6 +13,8 @@ packages=(
     dpkg-dev file lintian appstream desktop-file-utils
     strace time
     g++-mingw-w64-x86-64
+    # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
+    clang libclang-rt-14-dev
 )
 
 missing=()
