@@ -15,13 +15,15 @@ namespace {
 class ShortReadDevice : public QIODevice
 {
 public:
-    ShortReadDevice(const QByteArray &bytes, qint64 step)
+    ShortReadDevice(const QByteArray &bytes, qint64 step, bool sequential)
         : bytes(bytes)
         , step(step)
+        , sequential(sequential)
     {
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
-    qint64 size() const override { return bytes.size(); }
+    bool isSequential() const override { return sequential; }
+    qint64 size() const override { return sequential ? 0 : bytes.size(); }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
@@ -36,6 +38,7 @@ protected:
 private:
     const QByteArray bytes;
     const qint64 step;
+    const bool sequential;
     qint64 position = 0;
 };
 
@@ -66,8 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    // The first byte picks the read size of the fragmenting device; the rest is the file.
+    // The first byte picks the read size of the fragmenting device and whether it can tell its
+    // size, as a pipe cannot; the rest is the file.
     const qint64 step = 1 + data[0] % 16;
+    const bool sequential = data[0] & 0x80;
     const QByteArray file(reinterpret_cast<const char *>(data) + 1, int(size - 1));
 
     QByteArray expectedTag;
@@ -77,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     whole.setData(file);
     whole.open(QIODevice::ReadOnly);
     checkScan(whole, expectedFound, expectedTag);
-    ShortReadDevice fragmented(file, step);
+    ShortReadDevice fragmented(file, step, sequential);
     checkScan(fragmented, expectedFound, expectedTag);
 
     const auto info = readFirmwareInfo(writeScratchFile(data + 1, size - 1));

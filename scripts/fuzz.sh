@@ -50,18 +50,19 @@ for ((i = 0; i < ${#harnesses[@]}; i += 2)); do
 done
 
 failed=()
-printf '\n%-20s %12s %10s %s\n' harness executions exec/s result
+printf '\n%-20s %12s %10s %8s %s\n' harness executions exec/s rss-MB result
 for harness in "${harnesses[@]}"; do
     log=$scratch/$harness/log
     status=$(cat "$scratch/$harness/status")
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+    rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log")
     result=ok
     if [ "$status" -ne 0 ]; then
         result="FAILED ($status)"
         failed+=("$harness")
     fi
-    printf '%-20s %12s %10s %s\n' "$harness" "${runs:--}" "${speed:--}" "$result"
+    printf '%-20s %12s %10s %8s %s\n' "$harness" "${runs:--}" "${speed:--}" "${rss:--}" "$result"
 done
 if [ ${#failed[@]} -gt 0 ]; then
     for harness in "${failed[@]}"; do
