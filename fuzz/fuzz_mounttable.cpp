@@ -24,8 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QVector<MountEntry> current = parseMountTable(after);
     // One entry per line at most, and every entry names where it is mounted.
     FUZZ_CHECK(previous.size() <= before.count('\n') + 1);
-    for (const MountEntry &entry : previous)
-        FUZZ_CHECK(!entry.mountPoint.isEmpty() && entry.id >= 0 && entry.parentId >= 0);
+    for (const QVector<MountEntry> *table : { &previous, &current }) {
+        for (const MountEntry &entry : *table)
+            FUZZ_CHECK(!entry.mountPoint.isEmpty() && entry.id >= 0 && entry.parentId >= 0);
+    }
 
     const QVector<MountEntry> arrived = newMounts(previous, current);
     FUZZ_CHECK(arrived.size() <= current.size());
