@@ -18,6 +18,8 @@ if [ -d /dev/shm ] && [ -w /dev/shm ]; then
 fi
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+# The harnesses' own scratch files too, so a crashed one leaves nothing behind.
+export TMPDIR=$scratch
 artifacts=$root/build-fuzz/artifacts
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
