@@ -33,10 +33,13 @@ bool scanVersionTag(QIODevice &device, QByteArray *tagText)
     // Before the marker only the last few bytes are kept, for a marker split across chunks;
     // after it the window holds the tag so far, for a terminator split across chunks.
     QByteArray window;
-    QByteArray chunk(int(chunkSize), Qt::Uninitialized);
+    // A file smaller than a chunk needs no more memory than its size.
+    const qint64 remaining = device.isSequential() ? 0 : device.size() - device.pos();
+    const qint64 bufferSize = remaining > 0 ? qMin(chunkSize, remaining) : chunkSize;
+    QByteArray chunk(int(bufferSize), Qt::Uninitialized);
     bool inTag = false;
     for (;;) {
-        const qint64 count = device.read(chunk.data(), chunkSize);
+        const qint64 count = device.read(chunk.data(), bufferSize);
         // The end of the file and a failed read both leave no complete tag.
         if (count <= 0)
             return false;

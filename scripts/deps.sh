@@ -14,6 +14,8 @@ packages=(
     strace time
     g++-mingw-w64-x86-64
     libfuse3-dev fuse3 # faultfs, the failing volume of the fault tests
+    # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -11,3 +11,5 @@ fi
 
 cd build
 xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2
+# Still inside build/; fuzz.sh finds the work tree from its own path.
+../scripts/fuzz.sh 20

@@ -31,9 +31,15 @@ bool parseDevice(const QByteArray &text, quint32 &major, quint32 &minor)
     return majorOk && minorOk;
 }
 
-QString decodePath(const QByteArray &field)
+// The kernel never writes a zero byte, escaped or not. Decoding would cut the text short there,
+// so a mount point holding one would name a different folder: such a line is not read at all.
+bool decodePath(const QByteArray &field, QString *path)
 {
-    return QFile::decodeName(unescapeMountField(field));
+    const QByteArray bytes = unescapeMountField(field);
+    if (bytes.contains('\0'))
+        return false;
+    *path = QFile::decodeName(bytes);
+    return true;
 }
 
 } // namespace
@@ -78,12 +84,11 @@ QVector<MountEntry> parseMountTable(const QByteArray &table)
         MountEntry entry;
         if (!parseInt(fields.at(0), entry.id) || !parseInt(fields.at(1), entry.parentId)
             || !parseDevice(fields.at(2), entry.major, entry.minor) || fields.at(3).isEmpty()
-            || fields.at(4).isEmpty())
+            || fields.at(4).isEmpty() || !decodePath(fields.at(3), &entry.root)
+            || !decodePath(fields.at(4), &entry.mountPoint)
+            || !decodePath(fields.at(separator + 1), &entry.fsType)
+            || !decodePath(fields.at(separator + 2), &entry.source))
             continue;
-        entry.root = decodePath(fields.at(3));
-        entry.mountPoint = decodePath(fields.at(4));
-        entry.fsType = decodePath(fields.at(separator + 1));
-        entry.source = decodePath(fields.at(separator + 2));
         entries.append(entry);
     }
     return entries;

@@ -1,6 +1,7 @@
 #include "windetectorhelper.h"
 
 #include <QByteArray>
+#include <cstddef>
 
 #include <windows.h>
 
@@ -22,7 +23,12 @@ bool WinDetectorHelper::nativeEventFilter(const QByteArray &eventType, void *mes
     if (msg->message != WM_DEVICECHANGE || msg->wParam != DBT_DEVICEARRIVAL)
         return false;
     const auto *header = reinterpret_cast<const DEV_BROADCAST_HDR *>(msg->lParam);
-    if (!header || header->dbch_devicetype != DBT_DEVTYP_VOLUME)
+    // The record is only as long as its size field says: one too short to hold the unit mask
+    // is not read past its end and counts as no volume arrival.
+    constexpr DWORD volumeFieldsSize
+        = offsetof(DEV_BROADCAST_VOLUME, dbcv_unitmask) + sizeof(DWORD);
+    if (!header || header->dbch_size < volumeFieldsSize
+        || header->dbch_devicetype != DBT_DEVTYP_VOLUME)
         return false;
     const DWORD unitMask = reinterpret_cast<const DEV_BROADCAST_VOLUME *>(header)->dbcv_unitmask;
 

@@ -121,6 +121,13 @@ void TestMountTable::skipsMalformedLines_data()
     QTest::addRow("device not a number") << QByteArray("36 35 98:z / /mnt rw - ext3 /dev/a rw");
     QTest::addRow("double blank") << QByteArray("36 35 98:0  /mnt rw - ext3 /dev/a rw");
     QTest::addRow("binary") << QByteArray::fromRawData("\0\xff\\ - - - - - - - - -", 21);
+    // Read as text, the mount points would name the folder /media/a instead.
+    QTest::addRow("escaped zero byte in the mount point")
+        << QByteArray("40 27 8:17 / /media/a\\000b rw - vfat /dev/sdb1 rw");
+    QTest::addRow("zero byte in the mount point")
+        << QByteArray::fromRawData("40 27 8:17 / /media/a\0b rw - vfat /dev/sdb1 rw", 46);
+    QTest::addRow("escaped zero byte in the source")
+        << QByteArray("40 27 8:17 / /media/a rw - vfat /dev/sdb1\\000 rw");
 }
 
 // A bad line costs only itself: the lines around it are still read.

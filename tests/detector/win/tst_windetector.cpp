@@ -107,6 +107,8 @@ private slots:
 
     void filtersOnlyVolumeArrivals_data();
     void filtersOnlyVolumeArrivals();
+    void readsNoFurtherThanTheStatedRecordSize_data();
+    void readsNoFurtherThanTheStatedRecordSize();
     void recognisesOnlyTheProductsVolume_data();
     void recognisesOnlyTheProductsVolume();
     void staysArmedAfterARecognition();
@@ -188,6 +190,49 @@ void TestWinDetector::filtersOnlyVolumeArrivals()
 
     const bool consumed
         = helper.nativeEventFilter(eventType, withMessage ? &msg : nullptr, &result);
+
+    QCOMPARE(consumed, !letter.isNull());
+    QCOMPARE(result, letter.isNull() ? -7L : 1L);
+    QCOMPARE(appeared.count(), letter.isNull() ? 0 : 1);
+    if (!letter.isNull())
+        QCOMPARE(appeared.first().first().value<QChar>(), letter);
+}
+
+void TestWinDetector::readsNoFurtherThanTheStatedRecordSize_data()
+{
+    QTest::addColumn<int>("recordSize"); // 0: lParam is null
+    QTest::addColumn<QChar>("letter"); // null: not consumed, nothing emitted
+
+    QTest::addRow("null record") << 0 << QChar();
+    QTest::addRow("size field only") << 4 << QChar();
+    QTest::addRow("common header claiming a volume") << 12 << QChar();
+    QTest::addRow("header and one byte of the mask") << 13 << QChar();
+    QTest::addRow("up to the mask, without the flags") << 16 << QChar('E');
+    QTest::addRow("whole volume record") << int(sizeof(DEV_BROADCAST_VOLUME)) << QChar('E');
+}
+
+// Windows guarantees only dbch_size bytes behind lParam; the memory after a short record is not
+// the rest of a volume record.
+void TestWinDetector::readsNoFurtherThanTheStatedRecordSize()
+{
+    QFETCH(int, recordSize);
+    QFETCH(QChar, letter);
+
+    const DEV_BROADCAST_VOLUME full = volumeBroadcast(bit('E'));
+    QByteArray record(reinterpret_cast<const char *>(&full), sizeof(full));
+    record.truncate(recordSize);
+    const DWORD statedSize = DWORD(recordSize);
+    if (recordSize >= int(sizeof(statedSize)))
+        memcpy(record.data(), &statedSize, sizeof(statedSize));
+    MSG msg = {};
+    msg.message = WM_DEVICECHANGE;
+    msg.wParam = DBT_DEVICEARRIVAL;
+    msg.lParam = recordSize ? reinterpret_cast<LPARAM>(record.constData()) : 0;
+
+    WinDetectorHelper helper;
+    QSignalSpy appeared(&helper, &WinDetectorHelper::diskAppeared);
+    long result = -7;
+    const bool consumed = helper.nativeEventFilter(windowsMsg, &msg, &result);
 
     QCOMPARE(consumed, !letter.isNull());
     QCOMPARE(result, letter.isNull() ? -7L : 1L);
