@@ -13,7 +13,7 @@ packages=(
     dpkg-dev file lintian appstream desktop-file-utils
     strace time
     g++-mingw-w64-x86-64
-    libfuse3-dev fuse3 # faultfs, the failing volume of the fault tests
+    libfuse3-dev fuse3 pkg-config # faultfs, the failing volume of the fault tests
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev
 )
