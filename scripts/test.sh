@@ -11,3 +11,5 @@ fi
 
 cd build
 xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2
+../scripts/sanitize.sh address
+../scripts/sanitize.sh thread
