@@ -52,8 +52,11 @@ rm -f "$build"/Testing/Temporary/LastTest*.log
 supp=$root/scripts/sanitizers
 # Full unwinding on malloc: Debian's Qt has no frame pointers, and the leaks inside it can only be
 # told from ours by the frames beyond its first.
-export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1:fast_unwind_on_malloc=0:check_initialization_order=1:detect_stack_use_after_return=1"
-export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1:halt_on_error=1"
+export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1:fast_unwind_on_malloc=0:check_initialization_order=1:detect_stack_use_after_return=1:handle_abort=1"
+# UBSan, a runtime of its own beside ASan, prints to stderr whatever log_path says. Aborting hands
+# its error to ASan's signal handler, whose report (UBSan's handler and our frame in its stack)
+# lands in the folder.
+export UBSAN_OPTIONS="log_path=$reports/asan:print_stacktrace=1:halt_on_error=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 # Qt's own malloc, free and pthread calls are left out of race checking (see tsan.supp); its
 # locks still order our accesses.
@@ -81,8 +84,8 @@ if [ "$status" -eq 0 ]; then
 fi
 
 shopt -s nullglob
-# Inside ASan, UBSan writes to stderr whatever log_path says: its reports are looked for in the
-# tests' output too (not those of a started program whose output a test keeps to itself).
+# A test's own UBSan abort meets Qt Test's signal handler rather than ASan's: its report is looked
+# for in the tests' output.
 grep -h -B2 -A12 'runtime error:' "$build"/Testing/Temporary/LastTest*.log \
     >"$reports/ubsan-in-test-output" 2>/dev/null || true
 [ -s "$reports/ubsan-in-test-output" ] || rm -f "$reports/ubsan-in-test-output"
