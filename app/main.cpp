@@ -9,6 +9,8 @@
 #include <QGuiApplication>
 #include <QtGlobal>
 
+#include <memory>
+
 int main(int argc, char *argv[])
 {
     qputenv("QT_ANGLE_PLATFORM", "d3d9");
@@ -22,23 +24,25 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("corvel"));
 
     bool ok = false;
-    ProductResource *resource = initExternalResources(QCoreApplication::applicationDirPath(), ok);
+    // Owned here only until Core takes it: a failed start frees what it made.
+    std::unique_ptr<ProductResource> resource(
+        initExternalResources(QCoreApplication::applicationDirPath(), ok));
     if (!ok) {
         qCritical() << "Can not initialize external resources.";
         return 1;
     }
 
-    // Core and, later, the QML engine live until the process ends.
-    auto *core = new Core();
+    auto core = std::make_unique<Core>();
 #ifdef TARSEL_TEST_SEAMS
     applyTestSeamsToCore(*core);
 #endif
-    if (!core->initialize(resource)) {
+    if (!core->initialize(resource.release())) {
         qCritical() << "Can not initialize core.";
         return 1;
     }
 
-    setupQmlEngine(core);
+    // Core and the QML engine live until the process ends.
+    setupQmlEngine(core.release());
 #ifdef TARSEL_TEST_SEAMS
     applyTestSeamsToWindow();
 #endif

@@ -7,7 +7,8 @@ class ErrorCode
 {
     Q_GADGET
 public:
-    enum ErrorCodeEnum {
+    // Any int is a value: QML and the meta-object system write codes outside the list too.
+    enum ErrorCodeEnum : int {
         NoError = 0,
         FindDeviceError = 1,
         CheckFirmwareError = 2,

@@ -11,5 +11,7 @@ fi
 
 cd build
 xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2
-# Still inside build/; fuzz.sh finds the work tree from its own path.
+# Still inside build/; the stages find the work tree from their own path.
+../scripts/sanitize.sh address
+../scripts/sanitize.sh thread
 ../scripts/fuzz.sh 20

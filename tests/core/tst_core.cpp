@@ -93,6 +93,10 @@ private slots:
         QVERIFY(core.setProperty("errorCode", ErrorCode::UpdateFirmwareError));
         QCOMPARE(codes.count(), 2);
         QCOMPARE(core.errorCode(), ErrorCode::UpdateFirmwareError);
+        // QML may write a code outside the list; the result page names it as unknown.
+        QVERIFY(core.setProperty("errorCode", 42));
+        QCOMPARE(codes.count(), 3);
+        QCOMPARE(core.property("errorCode").toInt(), 42);
         core.setPreviousFirmwareVersion(QStringLiteral("1.0.0.1"));
         core.setPreviousFirmwareVersion(QStringLiteral("1.0.0.1"));
         QCOMPARE(versions.count(), 1);

@@ -392,7 +392,9 @@ void WINAPI Sleep(DWORD milliseconds)
 {
     Machine &m = machine();
     std::unique_lock<std::mutex> lock(m.mutex);
+    ++m.heldSleepers;
     m.sleepReleased.wait(lock, [&m] { return !m.holdSleepers; });
+    --m.heldSleepers;
     m.clock += milliseconds;
 }
 

@@ -137,6 +137,13 @@ void holdSleepers(bool hold)
     m.sleepReleased.notify_all();
 }
 
+int heldSleepers()
+{
+    Machine &m = machine();
+    std::lock_guard<std::mutex> lock(m.mutex);
+    return m.heldSleepers;
+}
+
 QVector<DWORD> accessesRequested(const QString &path)
 {
     Machine &m = machine();

@@ -69,6 +69,8 @@ int enumWindowsCalls();
 ULONGLONG now();
 // While held, every Sleep blocks until released, so a worker thread stays in its task.
 void holdSleepers(bool hold);
+// The Sleep calls blocked now.
+int heldSleepers();
 
 // The access masks CreateFileW was asked for on a path, in call order.
 QVector<DWORD> accessesRequested(const QString &path);

@@ -66,6 +66,7 @@ struct Machine
 
     ULONGLONG clock = 0;
     bool holdSleepers = false;
+    int heldSleepers = 0;
 
     quintptr nextHandle = 0x1000;
     QHash<quintptr, OpenDevice> handles;

@@ -1,6 +1,7 @@
 #include "closeautoplaypopuptask.h"
 #include "winsim.h"
 
+#include <QThreadPool>
 #include <QtTest>
 
 namespace {
@@ -47,6 +48,7 @@ private slots:
     void closesAutoPlayWindowsForThreeSeconds();
     void givesUpOnAPopUpThatStaysOpen_data();
     void givesUpOnAPopUpThatStaysOpen();
+    void closesAPopUpOpeningWhileItRunsOnThePool();
 };
 
 void TestCloseAutoPlayPopUpTask::closesAutoPlayWindowsForThreeSeconds_data()
@@ -139,6 +141,23 @@ void TestCloseAutoPlayPopUpTask::givesUpOnAPopUpThatStaysOpen()
     const QVector<WinSim::SentMessage> sent = WinSim::messagesSentTo(popUp);
     QVERIFY2(sent.size() > 3000 / 50, qPrintable(QString::number(sent.size())));
     QVERIFY(sent.last().time >= 10000 - 50);
+}
+
+void TestCloseAutoPlayPopUpTask::closesAPopUpOpeningWhileItRunsOnThePool()
+{
+    // As the detector starts it: on a pool thread, while this thread changes the desktop.
+    WinSim::holdSleepers(true);
+    QThreadPool::globalInstance()->start(new CloseAutoPlayPopUpTask, 0);
+    QTRY_COMPARE(WinSim::heldSleepers(), 1);
+    const HWND popUp = WinSim::addWindow(QStringLiteral("AutoPlay"));
+    WinSim::holdSleepers(false);
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+
+    const QVector<WinSim::SentMessage> sent = WinSim::messagesSentTo(popUp);
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(sent.first().time, ULONGLONG(50));
+    QVERIFY(!WinSim::isWindowOpen(popUp));
+    QVERIFY(WinSim::now() >= 3000);
 }
 
 QTEST_GUILESS_MAIN(TestCloseAutoPlayPopUpTask)
