@@ -6,9 +6,8 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
-#include <cstring>
-
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #if defined(Q_OS_WIN)
 #include <io.h>
@@ -21,12 +20,12 @@
 namespace {
 constexpr qint64 compareChunk = 1024 * 1024;
 
-bool openForReading(QFile &file, const QString &path)
+bool openForReading(QFile &file)
 {
     QString error;
     // Unbuffered: the chunks go straight into the caller's buffer, without a copy through Qt's.
     if (!openRegularFile(file, QIODevice::Unbuffered, &error)) {
-        qWarning() << "Can not open file" << path << error;
+        qWarning() << "Can not open file" << file.fileName() << error;
         return false;
     }
     return true;
@@ -77,37 +76,36 @@ bool stillAtPath(const QFile &file, const QString &path)
 
 bool openRegularFile(QFile &file, QIODevice::OpenMode extraMode, QString *error)
 {
-    const QString path = file.fileName();
+    const QIODevice::OpenMode mode = QIODevice::ReadOnly | extraMode;
 #if !defined(Q_OS_WIN)
-    if (!path.startsWith(QLatin1Char(':'))) {
+    if (!file.fileName().startsWith(QLatin1Char(':'))) {
         // The caller's stat may be stale: a FIFO swapped in since would block this open until a
         // writer came, and a device would never end, so only the descriptor's own type counts.
-        const int fd = ::open(
-            QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd = ::open(QFile::encodeName(file.fileName()).constData(),
+            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             *error = qt_error_string(errno);
             return false;
         }
         struct stat status;
-        if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-            *error = S_ISDIR(status.st_mode) ? QIODevice::tr("file to open is a directory")
-                                             : QStringLiteral("not a regular file");
+        const bool known = ::fstat(fd, &status) == 0;
+        if (!known || !S_ISREG(status.st_mode)) {
+            *error = known && S_ISDIR(status.st_mode) ? QIODevice::tr("file to open is a directory")
+                                                      : QStringLiteral("not a regular file");
             ::close(fd);
             return false;
         }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        if (!file.open(fd, QIODevice::ReadOnly | extraMode, QFileDevice::AutoCloseHandle)) {
-            *error = file.errorString();
-            return false;
-        }
-        return true;
-    }
-#endif
-    if (!file.open(QIODevice::ReadOnly | extraMode)) {
+        if (file.open(fd, mode, QFileDevice::AutoCloseHandle))
+            return true;
         *error = file.errorString();
         return false;
     }
-    return true;
+#endif
+    if (file.open(mode))
+        return true;
+    *error = file.errorString();
+    return false;
 }
 
 bool createNewFile(QFile &file, QIODevice::OpenMode extraMode)
@@ -146,7 +144,7 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
         return false;
     QFile written(writtenPath);
     QFile reference(referencePath);
-    if (!openForReading(written, writtenPath) || !openForReading(reference, referencePath))
+    if (!openForReading(written) || !openForReading(reference))
         return false;
     const qint64 size = reference.size();
     if (written.size() != size)
