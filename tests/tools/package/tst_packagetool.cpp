@@ -1,6 +1,5 @@
 #include "core.h"
-#include "devicedetector.h"
-#include "idetector.h"
+#include "fakedetector.h"
 #include "packagefixture.h"
 #include "productresource.h"
 #include "registeredpackage.h"
@@ -10,7 +9,6 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTranslator>
 #include <QtTest>
 
@@ -38,27 +36,6 @@ Run runTool(const QStringList &arguments)
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
 }
-
-// Recognises the given folder as the product's volume as soon as it is armed.
-class FolderDetector : public QObject, public IDetector
-{
-    Q_OBJECT
-    Q_INTERFACES(IDetector)
-public:
-    FolderDetector(Callback callback, const QString &folder)
-        : IDetector(std::move(callback))
-        , folder(folder)
-    {
-    }
-    void start(const QString &, const QString &, const QString &) override
-    {
-        QTimer::singleShot(0, this, [this] { detectedCallback(); });
-    }
-    QString mountPath() const override { return folder; }
-
-private:
-    QString folder;
-};
 
 // A source folder as a release maker keeps it: translation sources, a shipped compiled
 // translation in a subfolder, and a checksum in the md5sum layout that the builder replaces.
@@ -189,10 +166,8 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write(TestPackage::firmware("3-1.0.0.1"));
         old.close();
-        auto *detector = new DeviceDetector([&volume](IDetector::Callback callback) {
-            return std::make_unique<FolderDetector>(std::move(callback), volume.path() + "/");
-        });
-        Core core(detector, nullptr);
+        const auto detector = std::make_shared<FakeDetectorState>();
+        Core core(FakeDetector::newDeviceDetector(detector), nullptr);
         QVERIFY(core.initialize(resource));
         QCOMPARE(core.newFirmwareVersion(), QStringLiteral("1.0.0.2"));
         QSignalSpy found(&core, &Core::deviceFound);
@@ -202,7 +177,8 @@ private slots:
                 core.checkFirmware();
         });
         core.findDevice();
-        QVERIFY(checked.wait(10000));
+        QVERIFY(detector->report(volume.path() + QLatin1Char('/')));
+        QVERIFY(!checked.isEmpty() || checked.wait(10000));
         QCOMPARE(found.at(0).at(0).toBool(), true);
         QCOMPARE(checked.at(0).at(0).toBool(), true);
         QCOMPARE(core.errorCode(), ErrorCode::NoError);
