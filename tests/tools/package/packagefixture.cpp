@@ -16,14 +16,9 @@ namespace PackageFixture {
 QByteArray deviceXml(
     const QString &vid, const QString &pid, const QString &version, const QString &name)
 {
-    return QStringLiteral(
-        "<?xml version=\"1.0\"?>\n"
-        "<product>\n"
-        "  <device name=\"%1\" vid=\"%2\" pid=\"%3\" product_string=\"%1 Update\"/>\n"
-        "  <firmware name=\"firmware.bin\" version=\"%4\"/>\n"
-        "</product>\n")
-        .arg(name, vid, pid, version)
-        .toUtf8();
+    // TestPackage's, with the firmware version that rows about the tag vary.
+    return TestPackage::deviceXml(name, vid, pid)
+        .replace("version=\"1.0.0.2\"", "version=\"" + version.toUtf8() + "\"");
 }
 
 QByteArray png(int width, int height)
