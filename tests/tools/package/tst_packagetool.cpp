@@ -63,7 +63,9 @@ class PackageToolTest : public QObject
 private:
     QTemporaryDir dir;
 
-    QString builtPackage(const QMap<QString, QByteArray> &changes)
+    // Builds the source folder with these changes into *output; exit code -1 when the folder
+    // cannot be written.
+    Run build(const QMap<QString, QByteArray> &changes, QString *output)
     {
         static int count = 0;
         const QString source = dir.filePath(QStringLiteral("source%1").arg(++count));
@@ -71,10 +73,9 @@ private:
         for (auto it = changes.cbegin(); it != changes.cend(); ++it)
             files.insert(it.key(), it.value());
         if (!PackageFixture::writeFolder(source, files))
-            return QString();
-        const QString output = dir.filePath(QStringLiteral("out%1/data.rcc").arg(count));
-        const Run run = runTool({ QStringLiteral("build"), source, QStringLiteral("-o"), output });
-        return run.exitCode == 0 ? output : QString();
+            return Run();
+        *output = dir.filePath(QStringLiteral("out%1/data.rcc").arg(count));
+        return runTool({ QStringLiteral("build"), source, QStringLiteral("-o"), *output });
     }
 
 private slots:
@@ -134,11 +135,8 @@ private slots:
 
     void buildsAPackageTheUpdaterAccepts()
     {
-        const QString source = dir.filePath(QStringLiteral("accepted"));
-        QVERIFY(PackageFixture::writeFolder(source, sourceFolderFiles()));
-        const QString output = dir.filePath(QStringLiteral("accepted-out/data.rcc"));
-        const Run built
-            = runTool({ QStringLiteral("build"), source, QStringLiteral("-o"), output });
+        QString output;
+        const Run built = build({}, &output);
         QVERIFY2(built.exitCode == 0, qPrintable(built.err));
         QVERIFY(built.err.contains(
             QLatin1String("firmware.md5: note: replaced by the checksum the builder writes")));
@@ -246,8 +244,8 @@ private slots:
     {
         QMap<QString, QByteArray> changes;
         changes.insert(QStringLiteral("page2_general_view.png"), PackageFixture::png(320, 240));
-        const QString package = builtPackage(changes);
-        QVERIFY(!package.isEmpty());
+        QString package;
+        QCOMPARE(build(changes, &package).exitCode, 0);
         const Run run = runTool({ QStringLiteral("info"), package });
         QCOMPARE(run.exitCode, 0);
         const QStringList expected {
@@ -278,8 +276,8 @@ private slots:
         german.replace("de_DE id-page3-description", longText);
         QMap<QString, QByteArray> changes;
         changes.insert(QStringLiteral("de_DE.ts"), german);
-        const QString package = builtPackage(changes);
-        QVERIFY(!package.isEmpty());
+        QString package;
+        QCOMPARE(build(changes, &package).exitCode, 0);
         const Run run = runTool({ QStringLiteral("info"), package });
         QCOMPARE(run.exitCode, 0);
 
