@@ -60,8 +60,11 @@ QVector<Diagnostic> PackageChecker::run()
 
     checkRequiredFiles();
     checkDeviceXml();
-    checkFirmwareTag();
-    checkChecksum();
+    QFile firmware;
+    if (exists(firmwareBin) && open(firmware, firmwareBin)) {
+        checkFirmwareTag(firmware);
+        checkChecksum(firmware);
+    }
     checkTranslations();
     checkImages();
     return found;
@@ -83,14 +86,26 @@ bool PackageChecker::exists(const QString &relative) const
     return QFileInfo(path(relative)).isFile();
 }
 
-QStringList PackageChecker::lookAlikes(const QString &name) const
+bool PackageChecker::open(QFile &file, const QString &relative)
 {
-    QStringList result;
+    file.setFileName(path(relative));
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    add(Diagnostic::Error, relative, 0,
+        QStringLiteral("cannot be opened: %1").arg(file.errorString()));
+    return false;
+}
+
+QString PackageChecker::foundElsewhere(const QString &name, const QString &why) const
+{
+    QStringList others;
     for (const QString &file : files) {
         if (file != name && QFileInfo(file).fileName().compare(name, Qt::CaseInsensitive) == 0)
-            result.append(file);
+            others.append(file);
     }
-    return result;
+    if (others.isEmpty())
+        return QString();
+    return QStringLiteral(" (found %1%2)").arg(others.join(QStringLiteral(", ")), why);
 }
 
 void PackageChecker::checkRequiredFiles()
@@ -99,10 +114,10 @@ void PackageChecker::checkRequiredFiles()
         if (exists(name))
             continue;
         QString message = QStringLiteral("missing: the updater refuses to start without it");
-        const QStringList others = lookAlikes(name);
-        if (!others.isEmpty())
-            message += QStringLiteral(" (found %1, but it must be named %2 at the top level)")
-                           .arg(others.join(QStringLiteral(", ")), name);
+        const QString elsewhere = foundElsewhere(
+            name, QStringLiteral(", but it must be named %1 at the top level").arg(name));
+        if (!elsewhere.isEmpty())
+            message += elsewhere;
         else if (name == firmwareMd5)
             message += QStringLiteral("; tarsel-package build writes it");
         add(Diagnostic::Error, name, 0, message);
@@ -111,14 +126,9 @@ void PackageChecker::checkRequiredFiles()
 
 void PackageChecker::checkDeviceXml()
 {
-    if (!exists(deviceXml))
+    QFile file;
+    if (!exists(deviceXml) || !open(file, deviceXml))
         return;
-    QFile file(path(deviceXml));
-    if (!file.open(QIODevice::ReadOnly)) {
-        add(Diagnostic::Error, deviceXml, 0,
-            QStringLiteral("cannot be opened: %1").arg(file.errorString()));
-        return;
-    }
 
     // The updater reads without complaint and lets the last element win; this pass only finds
     // the lines and the repeats that its reading hides.
@@ -207,20 +217,12 @@ void PackageChecker::checkIdentifier(
     add(Diagnostic::Error, deviceXml, line, message);
 }
 
-void PackageChecker::checkFirmwareTag()
+void PackageChecker::checkFirmwareTag(QFile &firmware)
 {
-    if (!exists(firmwareBin))
-        return;
-    QFile file(path(firmwareBin));
-    if (!file.open(QIODevice::ReadOnly)) {
-        add(Diagnostic::Error, firmwareBin, 0,
-            QStringLiteral("cannot be opened: %1").arg(file.errorString()));
-        return;
-    }
     QByteArray tagText;
-    if (!scanVersionTag(file, &tagText)) {
-        file.seek(0);
-        const QByteArray content = file.readAll();
+    if (!scanVersionTag(firmware, &tagText)) {
+        firmware.seek(0);
+        const QByteArray content = firmware.readAll();
         const int marker = content.indexOf("Ver:");
         QString message;
         if (marker < 0) {
@@ -297,25 +299,21 @@ void PackageChecker::checkFirmwareTag()
     }
 }
 
-void PackageChecker::checkChecksum()
+void PackageChecker::checkChecksum(QFile &firmware)
 {
-    if (!exists(firmwareMd5) || !exists(firmwareBin))
+    if (!exists(firmwareMd5))
         return;
-    QFile firmware(path(firmwareBin));
     QCryptographicHash hash(QCryptographicHash::Md5);
-    if (!firmware.open(QIODevice::ReadOnly) || !hash.addData(&firmware))
+    if (!firmware.seek(0) || !hash.addData(&firmware))
         return; // reported with the tag
     const QByteArray digest = hash.result();
     const QByteArray expected = ProductResource::readFirmwareMd5(path(firmwareMd5));
     if (checksumMatches(digest, expected))
         return;
 
-    QFile file(path(firmwareMd5));
-    if (!file.open(QIODevice::ReadOnly)) {
-        add(Diagnostic::Error, firmwareMd5, 0,
-            QStringLiteral("cannot be opened: %1").arg(file.errorString()));
+    QFile file;
+    if (!open(file, firmwareMd5))
         return;
-    }
     const QByteArray content = file.readAll();
     const QByteArray hex = digest.toHex();
     const QByteArray trimmed = content.trimmed();
@@ -353,13 +351,11 @@ void PackageChecker::checkChecksum()
 void PackageChecker::checkTranslations()
 {
     if (!exists(fallbackTranslation)) {
-        QString message = QStringLiteral("missing at the top level: users whose language has no "
-                                         "translation see raw text ids");
-        const QStringList others = lookAlikes(fallbackTranslation);
-        if (!others.isEmpty())
-            message += QStringLiteral(" (found %1; the fallback is looked up by exactly this "
-                                      "name, at the top)")
-                           .arg(others.join(QStringLiteral(", ")));
+        const QString message
+            = QStringLiteral("missing at the top level: users whose language has no "
+                             "translation see raw text ids")
+            + foundElsewhere(fallbackTranslation,
+                QStringLiteral("; the fallback is looked up by exactly this name, at the top"));
         add(Diagnostic::Error, fallbackTranslation, 0, message);
     }
 
@@ -438,14 +434,10 @@ void PackageChecker::checkImages()
 {
     for (const QString &name : wizardImageNames()) {
         if (!exists(name)) {
-            QString message = QStringLiteral("missing: its page shows an empty 100 x 100 "
-                                             "placeholder");
-            const QStringList others = lookAlikes(name);
-            if (!others.isEmpty())
-                message += QStringLiteral(" (found %1; images are looked up by exactly this "
-                                          "name, at the top)")
-                               .arg(others.join(QStringLiteral(", ")));
-            add(Diagnostic::Error, name, 0, message);
+            add(Diagnostic::Error, name, 0,
+                QStringLiteral("missing: its page shows an empty 100 x 100 placeholder")
+                    + foundElsewhere(name,
+                        QStringLiteral("; images are looked up by exactly this name, at the top")));
             continue;
         }
         QImageReader reader(path(name));

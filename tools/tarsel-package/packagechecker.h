@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+class QFile;
+
 // Applies the release rules to a product package, through the updater's own readers. The root
 // is a folder or the resource root under which a package is registered; file names in the
 // findings are relative to it.
@@ -23,8 +25,8 @@ private:
     void checkDeviceXml();
     void checkIdentifier(
         const QString &attribute, const QString &value, const QString &usbKey, int line);
-    void checkFirmwareTag();
-    void checkChecksum();
+    void checkFirmwareTag(QFile &firmware);
+    void checkChecksum(QFile &firmware);
     void checkTranslations();
     void checkTextIds(const QString &relative);
     void checkImages();
@@ -32,8 +34,11 @@ private:
     void add(Diagnostic::Severity severity, const QString &file, int line, const QString &message);
     QString path(const QString &relative) const;
     bool exists(const QString &relative) const;
-    // Files below the root whose name equals this one ignoring case, but not the one at the top.
-    QStringList lookAlikes(const QString &name) const;
+    // Opens a file of the package for reading; says so when it cannot.
+    bool open(QFile &file, const QString &relative);
+    // " (found <files><why>)" for files below the root whose name equals this one ignoring
+    // case, but not the one at the top; empty when there are none.
+    QString foundElsewhere(const QString &name, const QString &why) const;
 
     QString root;
     QStringList files;

@@ -29,31 +29,12 @@ QString packaged(const QString &name)
     return root() + QLatin1Char('/') + name;
 }
 
-QString orNone(const QString &text)
-{
-    return text.isEmpty() ? QStringLiteral("(none)") : text;
-}
-} // namespace
-
-PackageReport::PackageReport(const QString &fileName)
-    : fileName(fileName)
-{
-}
-
-QStringList PackageReport::sampleLocales()
-{
-    return { QStringLiteral("en_US"), QStringLiteral("en_GB"), QStringLiteral("de_DE"),
-        QStringLiteral("de_AT"), QStringLiteral("fr_FR"), QStringLiteral("fr_CA"),
-        QStringLiteral("es_ES"), QStringLiteral("it_IT"), QStringLiteral("ja_JP"),
-        QStringLiteral("zh_CN") };
-}
-
-QString PackageReport::relative(const QString &path) const
+QString relative(const QString &path)
 {
     return QDir(root()).relativeFilePath(path);
 }
 
-QStringList PackageReport::translationFiles() const
+QStringList translationFiles()
 {
     QStringList result;
     QDirIterator it(root(), QDirIterator::Subdirectories);
@@ -65,19 +46,40 @@ QStringList PackageReport::translationFiles() const
     return result;
 }
 
-void PackageReport::write(QTextStream &out) const
+// A few locales whose choice the report shows.
+QStringList sampleLocales()
 {
-    out << "Package " << fileName << "\n";
-    writeProduct(out);
-    writeFirmware(out);
-    writeTranslations(out);
-    writeImages(out);
-    writeWindowHeights(out);
+    return { QStringLiteral("en_US"), QStringLiteral("en_GB"), QStringLiteral("de_DE"),
+        QStringLiteral("de_AT"), QStringLiteral("fr_FR"), QStringLiteral("fr_CA"),
+        QStringLiteral("es_ES"), QStringLiteral("it_IT"), QStringLiteral("ja_JP"),
+        QStringLiteral("zh_CN") };
 }
 
-void PackageReport::writeProduct(QTextStream &out) const
+QString orNone(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("(none)") : text;
+}
+} // namespace
+
+PackageReport::PackageReport(const QString &fileName)
+    : fileName(fileName)
+{
+}
+
+void PackageReport::write(QTextStream &out) const
 {
     const ProductInfo info = ProductResource::readDeviceXml(packaged(QStringLiteral("device.xml")));
+    const QStringList files = translationFiles();
+    out << "Package " << fileName << "\n";
+    writeProduct(out, info);
+    writeFirmware(out, info);
+    writeTranslations(out, files);
+    writeImages(out);
+    writeWindowHeights(out, info, files);
+}
+
+void PackageReport::writeProduct(QTextStream &out, const ProductInfo &info) const
+{
     out << "\nProduct\n";
     out << "  name            " << orNone(info.name) << "\n";
     out << "  vid             " << orNone(info.vid) << "  (searched as VID_" << info.vid.mid(2)
@@ -87,9 +89,8 @@ void PackageReport::writeProduct(QTextStream &out) const
     out << "  product string  " << orNone(info.productString) << "\n";
 }
 
-void PackageReport::writeFirmware(QTextStream &out) const
+void PackageReport::writeFirmware(QTextStream &out, const ProductInfo &info) const
 {
-    const ProductInfo info = ProductResource::readDeviceXml(packaged(QStringLiteral("device.xml")));
     const QString path = packaged(QStringLiteral("firmware.bin"));
     out << "\nFirmware\n";
     QFile file(path);
@@ -120,10 +121,9 @@ void PackageReport::writeFirmware(QTextStream &out) const
         << (checksumMatches(hash.result(), expected) ? "accepted" : "NOT accepted") << "\n";
 }
 
-void PackageReport::writeTranslations(QTextStream &out) const
+void PackageReport::writeTranslations(QTextStream &out, const QStringList &files) const
 {
     out << "\nTranslations\n";
-    const QStringList files = translationFiles();
     const QStringList ids = wizardTextIds();
     for (const QString &path : files) {
         QTranslator translator;
@@ -172,9 +172,9 @@ void PackageReport::writeImages(QTextStream &out) const
     }
 }
 
-void PackageReport::writeWindowHeights(QTextStream &out) const
+void PackageReport::writeWindowHeights(
+    QTextStream &out, const ProductInfo &info, const QStringList &files) const
 {
-    const ProductInfo info = ProductResource::readDeviceXml(packaged(QStringLiteral("device.xml")));
     const QScreen *screen = QGuiApplication::primaryScreen();
     const bool embedded = QFile::exists(QStringLiteral(":/qml/Fonts/Lato-Regular.ttf"));
     out << "\nMinimum window height, measured as the updater measures it\n";
@@ -187,9 +187,8 @@ void PackageReport::writeWindowHeights(QTextStream &out) const
             << screen->logicalDotsPerInch() << " dpi logical, device pixel ratio "
             << screen->devicePixelRatio() << "\n";
     }
-    QStringList files = translationFiles();
-    files.append(QString());
-    for (const QString &path : qAsConst(files)) {
+    // The empty path stands for no translation installed.
+    for (const QString &path : files + QStringList { QString() }) {
         QTranslator translator;
         if (!path.isEmpty()) {
             translator.load(path, QString(), QString(), QString());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "productinfo.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,18 +17,13 @@ public:
 
     void write(QTextStream &out) const;
 
-    // A few locales whose choice the report shows.
-    static QStringList sampleLocales();
-
 private:
-    void writeProduct(QTextStream &out) const;
-    void writeFirmware(QTextStream &out) const;
-    void writeTranslations(QTextStream &out) const;
+    void writeProduct(QTextStream &out, const ProductInfo &info) const;
+    void writeFirmware(QTextStream &out, const ProductInfo &info) const;
+    void writeTranslations(QTextStream &out, const QStringList &files) const;
     void writeImages(QTextStream &out) const;
-    void writeWindowHeights(QTextStream &out) const;
-
-    QStringList translationFiles() const;
-    QString relative(const QString &path) const;
+    void writeWindowHeights(
+        QTextStream &out, const ProductInfo &info, const QStringList &files) const;
 
     QString fileName;
 };

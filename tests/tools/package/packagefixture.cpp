@@ -16,14 +16,9 @@ namespace PackageFixture {
 QByteArray deviceXml(
     const QString &vid, const QString &pid, const QString &version, const QString &name)
 {
-    return QStringLiteral(
-        "<?xml version=\"1.0\"?>\n"
-        "<product>\n"
-        "  <device name=\"%1\" vid=\"%2\" pid=\"%3\" product_string=\"%1 Update\"/>\n"
-        "  <firmware name=\"firmware.bin\" version=\"%4\"/>\n"
-        "</product>\n")
-        .arg(name, vid, pid, version)
-        .toUtf8();
+    // TestPackage's, with the firmware version that rows about the tag vary.
+    return TestPackage::deviceXml(name, vid, pid)
+        .replace("version=\"1.0.0.2\"", "version=\"" + version.toUtf8() + "\"");
 }
 
 QByteArray png(int width, int height)
@@ -49,23 +44,28 @@ QByteArray translationSource(const QString &language, const QStringList &ids)
     return ts + "</context>\n</TS>\n";
 }
 
-QByteArray compiledTranslation(const QString &language, const QStringList &ids)
+QByteArray compileTranslation(const QByteArray &source, const QStringList &options)
 {
     QTemporaryDir dir;
-    const QString source = dir.filePath(language + QStringLiteral(".ts"));
-    const QString target = dir.filePath(language + QStringLiteral(".qm"));
-    QFile ts(source);
-    if (!ts.open(QIODevice::WriteOnly) || ts.write(translationSource(language, ids)) < 0)
+    QFile ts(dir.filePath(QStringLiteral("texts.ts")));
+    const QString target = dir.filePath(QStringLiteral("texts.qm"));
+    if (!ts.open(QIODevice::WriteOnly) || ts.write(source) != source.size())
         return QByteArray();
     ts.close();
     QProcess lrelease;
     lrelease.start(QStringLiteral(TARSEL_LRELEASE),
-        { QStringLiteral("-idbased"), QStringLiteral("-silent"), source, QStringLiteral("-qm"),
-            target });
+        options
+            + QStringList {
+                QStringLiteral("-silent"), ts.fileName(), QStringLiteral("-qm"), target });
     if (!lrelease.waitForFinished(60000) || lrelease.exitCode() != 0)
         return QByteArray();
     QFile qm(target);
     return qm.open(QIODevice::ReadOnly) ? qm.readAll() : QByteArray();
+}
+
+QByteArray compiledTranslation(const QString &language, const QStringList &ids)
+{
+    return compileTranslation(translationSource(language, ids));
 }
 
 QMap<QString, QByteArray> completeFiles()

@@ -18,7 +18,10 @@ QByteArray deviceXml(const QString &vid = QStringLiteral("0x1a2b"),
 QByteArray png(int width, int height);
 // A translation source with a text for each id.
 QByteArray translationSource(const QString &language, const QStringList &ids);
-// The same, compiled with lrelease -idbased; empty on failure.
+// A translation source compiled by lrelease with these options; empty on failure.
+QByteArray compileTranslation(
+    const QByteArray &source, const QStringList &options = { QStringLiteral("-idbased") });
+// translationSource compiled with lrelease -idbased; empty on failure.
 QByteArray compiledTranslation(const QString &language, const QStringList &ids);
 
 // name -> content: device.xml, firmware.bin tagged 3-1.0.0.2, firmware.md5, en_US.qm and the

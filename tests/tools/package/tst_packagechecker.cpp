@@ -1,10 +1,10 @@
 #include "packagechecker.h"
 #include "packagefixture.h"
+#include "registeredpackage.h"
 #include "testpackage.h"
 #include "wizardcontent.h"
 
 #include <QCryptographicHash>
-#include <QResource>
 #include <QtTest>
 
 namespace {
@@ -57,6 +57,14 @@ QByteArray standardDigest()
     return QCryptographicHash::hash(standardFirmware(), QCryptographicHash::Md5).toHex();
 }
 
+QStringList toStrings(const QVector<Diagnostic> &diagnostics)
+{
+    QStringList lines;
+    for (const Diagnostic &diagnostic : diagnostics)
+        lines.append(diagnostic.toString());
+    return lines;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Spoil)
@@ -75,11 +83,10 @@ private:
         for (const QString &name : spoil.remove)
             package.removeFile(name);
         const QString file = package.build();
-        if (file.isEmpty() || !QResource::registerResource(file, QStringLiteral("/checked")))
+        const RegisteredPackage registered(file, QStringLiteral("/checked"));
+        if (file.isEmpty() || !registered.isRegistered())
             return { Diagnostic { Diagnostic::Error, file, 0, QStringLiteral("fixture failed") } };
-        const QVector<Diagnostic> found = PackageChecker(QStringLiteral(":/checked")).run();
-        QResource::unregisterResource(file, QStringLiteral("/checked"));
-        return found;
+        return PackageChecker(QStringLiteral(":/checked")).run();
     }
 
 private slots:
@@ -91,11 +98,8 @@ private slots:
 
     void acceptsTheCompletePackage()
     {
-        const QVector<Diagnostic> found = check(Spoil());
-        QStringList lines;
-        for (const Diagnostic &diagnostic : found)
-            lines.append(diagnostic.toString());
-        QVERIFY2(found.isEmpty(), qPrintable(lines.join(QLatin1Char('\n'))));
+        const QStringList lines = toStrings(check(Spoil()));
+        QVERIFY2(lines.isEmpty(), qPrintable(lines.join(QLatin1Char('\n'))));
     }
 
     void namesEachFault_data()
@@ -277,9 +281,7 @@ private slots:
     {
         QFETCH(Spoil, spoil);
         QFETCH(QStringList, expected);
-        QStringList lines;
-        for (const Diagnostic &diagnostic : check(spoil))
-            lines.append(diagnostic.toString());
+        const QStringList lines = toStrings(check(spoil));
         const QString all = lines.join(QLatin1Char('\n'));
         for (const QString &piece : expected) {
             QVERIFY2(lines.filter(piece).size() == 1,
@@ -294,19 +296,10 @@ private slots:
         QByteArray source = PackageFixture::translationSource("de_DE", { "Next" });
         source.replace("<context>\n    <name></name>\n", context.toUtf8());
         source.replace(" id=\"Next\"", "");
-        QTemporaryDir dir;
-        QFile ts(dir.filePath("de_DE.ts"));
-        QVERIFY(ts.open(QIODevice::WriteOnly));
-        ts.write(source);
-        ts.close();
-        QProcess lrelease;
-        lrelease.start(QStringLiteral(TARSEL_LRELEASE),
-            { QStringLiteral("-silent"), ts.fileName(), "-qm", dir.filePath("de_DE.qm") });
-        QVERIFY(lrelease.waitForFinished(60000));
-        QFile qm(dir.filePath("de_DE.qm"));
-        QVERIFY(qm.open(QIODevice::ReadOnly));
+        const QByteArray qm = PackageFixture::compileTranslation(source, {});
+        QVERIFY(!qm.isEmpty());
 
-        const QVector<Diagnostic> found = check(setting(QStringLiteral("de_DE.qm"), qm.readAll()));
+        const QVector<Diagnostic> found = check(setting(QStringLiteral("de_DE.qm"), qm));
         int missing = 0;
         bool noted = false;
         for (const Diagnostic &diagnostic : found) {

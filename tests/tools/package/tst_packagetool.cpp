@@ -1,6 +1,5 @@
 #include "core.h"
-#include "devicedetector.h"
-#include "idetector.h"
+#include "fakedetector.h"
 #include "packagefixture.h"
 #include "productresource.h"
 #include "registeredpackage.h"
@@ -10,7 +9,6 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTranslator>
 #include <QtTest>
 
@@ -39,27 +37,6 @@ Run runTool(const QStringList &arguments)
     return run;
 }
 
-// Recognises the given folder as the product's volume as soon as it is armed.
-class FolderDetector : public QObject, public IDetector
-{
-    Q_OBJECT
-    Q_INTERFACES(IDetector)
-public:
-    FolderDetector(Callback callback, const QString &folder)
-        : IDetector(std::move(callback))
-        , folder(folder)
-    {
-    }
-    void start(const QString &, const QString &, const QString &) override
-    {
-        QTimer::singleShot(0, this, [this] { detectedCallback(); });
-    }
-    QString mountPath() const override { return folder; }
-
-private:
-    QString folder;
-};
-
 // A source folder as a release maker keeps it: translation sources, a shipped compiled
 // translation in a subfolder, and a checksum in the md5sum layout that the builder replaces.
 QMap<QString, QByteArray> sourceFolderFiles()
@@ -86,7 +63,9 @@ class PackageToolTest : public QObject
 private:
     QTemporaryDir dir;
 
-    QString builtPackage(const QMap<QString, QByteArray> &changes)
+    // Builds the source folder with these changes into *output; exit code -1 when the folder
+    // cannot be written.
+    Run build(const QMap<QString, QByteArray> &changes, QString *output)
     {
         static int count = 0;
         const QString source = dir.filePath(QStringLiteral("source%1").arg(++count));
@@ -94,10 +73,9 @@ private:
         for (auto it = changes.cbegin(); it != changes.cend(); ++it)
             files.insert(it.key(), it.value());
         if (!PackageFixture::writeFolder(source, files))
-            return QString();
-        const QString output = dir.filePath(QStringLiteral("out%1/data.rcc").arg(count));
-        const Run run = runTool({ QStringLiteral("build"), source, QStringLiteral("-o"), output });
-        return run.exitCode == 0 ? output : QString();
+            return Run();
+        *output = dir.filePath(QStringLiteral("out%1/data.rcc").arg(count));
+        return runTool({ QStringLiteral("build"), source, QStringLiteral("-o"), *output });
     }
 
 private slots:
@@ -157,11 +135,8 @@ private slots:
 
     void buildsAPackageTheUpdaterAccepts()
     {
-        const QString source = dir.filePath(QStringLiteral("accepted"));
-        QVERIFY(PackageFixture::writeFolder(source, sourceFolderFiles()));
-        const QString output = dir.filePath(QStringLiteral("accepted-out/data.rcc"));
-        const Run built
-            = runTool({ QStringLiteral("build"), source, QStringLiteral("-o"), output });
+        QString output;
+        const Run built = build({}, &output);
         QVERIFY2(built.exitCode == 0, qPrintable(built.err));
         QVERIFY(built.err.contains(
             QLatin1String("firmware.md5: note: replaced by the checksum the builder writes")));
@@ -189,10 +164,8 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write(TestPackage::firmware("3-1.0.0.1"));
         old.close();
-        auto *detector = new DeviceDetector([&volume](IDetector::Callback callback) {
-            return std::make_unique<FolderDetector>(std::move(callback), volume.path() + "/");
-        });
-        Core core(detector, nullptr);
+        const auto detector = std::make_shared<FakeDetectorState>();
+        Core core(FakeDetector::newDeviceDetector(detector), nullptr);
         QVERIFY(core.initialize(resource));
         QCOMPARE(core.newFirmwareVersion(), QStringLiteral("1.0.0.2"));
         QSignalSpy found(&core, &Core::deviceFound);
@@ -202,7 +175,8 @@ private slots:
                 core.checkFirmware();
         });
         core.findDevice();
-        QVERIFY(checked.wait(10000));
+        QVERIFY(detector->report(volume.path() + QLatin1Char('/')));
+        QVERIFY(!checked.isEmpty() || checked.wait(10000));
         QCOMPARE(found.at(0).at(0).toBool(), true);
         QCOMPARE(checked.at(0).at(0).toBool(), true);
         QCOMPARE(core.errorCode(), ErrorCode::NoError);
@@ -270,8 +244,8 @@ private slots:
     {
         QMap<QString, QByteArray> changes;
         changes.insert(QStringLiteral("page2_general_view.png"), PackageFixture::png(320, 240));
-        const QString package = builtPackage(changes);
-        QVERIFY(!package.isEmpty());
+        QString package;
+        QCOMPARE(build(changes, &package).exitCode, 0);
         const Run run = runTool({ QStringLiteral("info"), package });
         QCOMPARE(run.exitCode, 0);
         const QStringList expected {
@@ -302,8 +276,8 @@ private slots:
         german.replace("de_DE id-page3-description", longText);
         QMap<QString, QByteArray> changes;
         changes.insert(QStringLiteral("de_DE.ts"), german);
-        const QString package = builtPackage(changes);
-        QVERIFY(!package.isEmpty());
+        QString package;
+        QCOMPARE(build(changes, &package).exitCode, 0);
         const Run run = runTool({ QStringLiteral("info"), package });
         QCOMPARE(run.exitCode, 0);
 
