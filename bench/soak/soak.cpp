@@ -5,6 +5,7 @@
 #include "externalresources.h"
 #include "productresource.h"
 #include "productsimulator.h"
+#include "updatefixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -81,18 +82,14 @@ bool prepareVolume(const ProductSimulator &simulator, Outcome outcome)
 {
     const QString path = simulator.volumePath() + QStringLiteral("/firmware.bin");
     QFile::remove(path);
-    QByteArray tag;
+    if (outcome == Outcome::NoFirmwareFile)
+        return true;
+    const char *tag = "3-1.0.0.1";
     if (outcome == Outcome::SameVersion)
         tag = "3-1.0.0.2";
     else if (outcome == Outcome::OtherHardware)
         tag = "4-1.0.0.1";
-    else if (outcome == Outcome::NoFirmwareFile)
-        return true;
-    else
-        tag = "3-1.0.0.1";
-    QFile file(path);
-    const QByteArray image = ProductSimulator::firmwareImage(tag);
-    return file.open(QIODevice::WriteOnly) && file.write(image) == image.size();
+    return UpdateFixture::writeFile(path, ProductSimulator::firmwareImage(tag));
 }
 
 // One run as the pages drive it: search, then check inside the found signal, then write.

@@ -1,10 +1,7 @@
 // Times the firmware check, write and verify against md5sum, cp, sync and cmp on the same files,
 // and reports peak memory. One image size and one folder per run; bench/update/run.sh drives it.
-#include "core.h"
-#include "fakedetector.h"
 #include "firmwarefile.h"
-#include "productresource.h"
-#include "testpackage.h"
+#include "updatefixture.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -23,12 +20,6 @@ extern char **environ;
 
 namespace {
 QTextStream out(stdout);
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Streams a deterministic image with a tag into path, so that preparing never holds it whole.
 QByteArray writeImage(const QString &path, qint64 size, const QByteArray &tag)
@@ -160,25 +151,18 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "cannot write " << source << "\n";
         return 1;
     }
-    TestPackage package;
-    package.setFile(QStringLiteral("device.xml"), TestPackage::deviceXml());
-    package.setFileFromDisk(QStringLiteral("firmware.bin"), source);
-    package.setFile(QStringLiteral("firmware.md5"), "firmware.bin " + digest);
-    if (!package.registerPackage(TestPackage::Compression::None)) {
-        QTextStream(stderr) << "the package does not build or register\n";
-        return 1;
-    }
-    auto detector = std::make_shared<FakeDetectorState>();
-    Core core(FakeDetector::newDeviceDetector(detector), nullptr);
-    auto *resource = new ProductResource;
-    if (!resource->load() || !core.initialize(resource)) {
-        QTextStream(stderr) << "the package does not load\n";
-        return 1;
-    }
+    UpdateFixture fixture;
+    fixture.package.setFileFromDisk(QStringLiteral("firmware.bin"), source);
+    fixture.package.setFile(QStringLiteral("firmware.md5"), "firmware.bin " + digest);
     const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1", 4096);
-    writeFile(device, oldImage);
-    core.findDevice();
-    detector->report(dir.filePath(QStringLiteral("vol")) + QLatin1Char('/'));
+    if (!UpdateFixture::writeFile(device, oldImage)
+        || !fixture.initialize(TestPackage::Compression::None)
+        || !fixture.found(dir.filePath(QStringLiteral("vol")) + QLatin1Char('/'))) {
+        QTextStream(stderr) << "cannot prepare the update: " << fixture.error << "\n";
+        return 1;
+    }
+    Core &core = *fixture.core;
+    const QString reference = core.productResource()->firmwarePath();
     bool failed = false;
     QObject::connect(&core, &Core::firmwareChecked, &core, [&](bool ok) { failed |= !ok; });
     QObject::connect(&core, &Core::firmwareUpdated, &core, [&](bool ok) { failed |= !ok; });
@@ -192,7 +176,7 @@ int main(int argc, char *argv[])
     QList<double> checks, ours, baseline, cmpTimes, coldCompare, warmCompare;
     resetPeakRss();
     for (int r = 0; r < repetitions && !failed; ++r) {
-        writeFile(device, oldImage);
+        UpdateFixture::writeFile(device, oldImage);
         QElapsedTimer clock;
         clock.start();
         core.checkFirmware();
@@ -215,8 +199,8 @@ int main(int argc, char *argv[])
         }
         baseline << total;
         cmpTimes << cmpMs;
-        coldCompare << timeCompare(device, resource->firmwarePath(), true);
-        warmCompare << timeCompare(device, resource->firmwarePath(), false);
+        coldCompare << timeCompare(device, reference, true);
+        warmCompare << timeCompare(device, reference, false);
     }
     const long oursPeak = peakRssKiB();
     long baselinePeak = 0;

@@ -12,6 +12,13 @@ QString okText(const char *signal, bool ok)
 }
 } // namespace
 
+const QStringList CoreSignalLog::notFound { QStringLiteral("deviceFound(false)"),
+    QStringLiteral("errorCodeChanged(FindDeviceError)") };
+const QStringList CoreSignalLog::notChecked { QStringLiteral("firmwareChecked(false)"),
+    QStringLiteral("errorCodeChanged(CheckFirmwareError)") };
+const QStringList CoreSignalLog::notUpdated { QStringLiteral("firmwareUpdated(false)"),
+    QStringLiteral("errorCodeChanged(UpdateFirmwareError)") };
+
 CoreSignalLog::CoreSignalLog(Core *core)
     : QObject(core)
 {

@@ -14,6 +14,11 @@ class CoreSignalLog : public QObject
 public:
     explicit CoreSignalLog(Core *core);
 
+    // What a step records when it fails: its result signal with false, then its error code.
+    static const QStringList notFound;
+    static const QStringList notChecked;
+    static const QStringList notUpdated;
+
     QStringList events;
     QList<int> progress;
 };

@@ -51,9 +51,6 @@ QByteArray pattern(int size)
     return bytes;
 }
 
-const QStringList notUpdated { QStringLiteral("firmwareUpdated(false)"),
-    QStringLiteral("errorCodeChanged(UpdateFirmwareError)") };
-
 int activeTimers(const Core &core)
 {
     int n = 0;
@@ -61,6 +58,20 @@ int activeTimers(const Core &core)
         n += timer->isActive() ? 1 : 0;
     return n;
 }
+
+// "written" and "reference" side by side in a fresh folder.
+struct FilePair
+{
+    QTemporaryDir dir;
+    const QString written = dir.filePath(QStringLiteral("written"));
+    const QString reference = dir.filePath(QStringLiteral("reference"));
+
+    bool write(const QByteArray &writtenBytes, const QByteArray &referenceBytes) const
+    {
+        return dir.isValid() && UpdateFixture::writeFile(written, writtenBytes)
+            && UpdateFixture::writeFile(reference, referenceBytes);
+    }
+};
 } // namespace
 
 void TestFirmwareWrite::initTestCase()
@@ -97,19 +108,15 @@ void TestFirmwareWrite::filesEqualComparesEveryByte()
     QFETCH(int, flipAt);
     QFETCH(bool, equal);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QByteArray reference = pattern(size);
     QByteArray written = reference;
     if (flipAt >= 0)
         written[flipAt] = char(written.at(flipAt) ^ 0x01);
-    const QString a = dir.filePath(QStringLiteral("written"));
-    const QString b = dir.filePath(QStringLiteral("reference"));
-    QVERIFY(UpdateFixture::writeFile(a, written));
-    QVERIFY(UpdateFixture::writeFile(b, reference));
+    const FilePair files;
+    QVERIFY(files.write(written, reference));
 
     WarningCatcher warnings;
-    QCOMPARE(filesEqual(a, b), equal);
+    QCOMPARE(filesEqual(files.written, files.reference), equal);
     QCOMPARE(warnings.warnings(), QStringList());
 }
 
@@ -134,18 +141,14 @@ void TestFirmwareWrite::filesEqualTestsLengthBeforeBytes()
     QFETCH(bool, equal);
     QFETCH(bool, bytesCompared);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     // Common prefix: only a missing length test lets the first chunks be compared at all.
     const QByteArray bytes = pattern(qMax(writtenSize, referenceSize));
-    const QString a = dir.filePath(QStringLiteral("written"));
-    const QString b = dir.filePath(QStringLiteral("reference"));
-    QVERIFY(UpdateFixture::writeFile(a, bytes.left(writtenSize)));
-    QVERIFY(UpdateFixture::writeFile(b, bytes.left(referenceSize)));
+    const FilePair files;
+    QVERIFY(files.write(bytes.left(writtenSize), bytes.left(referenceSize)));
     int chunksCompared = 0;
     firmwareFileHooks().betweenChunks = [&](qint64) { ++chunksCompared; };
 
-    QCOMPARE(filesEqual(a, b), equal);
+    QCOMPARE(filesEqual(files.written, files.reference), equal);
     QCOMPARE(chunksCompared > 0, bytesCompared);
 }
 
@@ -178,17 +181,17 @@ void TestFirmwareWrite::filesEqualWarnsOncePerProblem()
     QFETCH(int, reference);
     QFETCH(QStringList, expected);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString a = dir.filePath(QStringLiteral("written"));
-    const QString b = dir.filePath(QStringLiteral("reference"));
+    const FilePair files;
+    QVERIFY(files.dir.isValid());
+    const QString &a = files.written;
+    const QString &b = files.reference;
     for (const auto &[path, entry] : { std::make_pair(a, written), std::make_pair(b, reference) }) {
         if (entry == File)
             QVERIFY(UpdateFixture::writeFile(path, "same"));
         else if (entry == Folder)
             QVERIFY(QDir().mkdir(path));
     }
-    QFile folder(dir.path());
+    QFile folder(files.dir.path());
     QVERIFY(!folder.open(QIODevice::ReadOnly));
     const auto quoted
         = [](const QString &text) { return QLatin1Char('"') + text + QLatin1Char('"'); };
@@ -203,6 +206,56 @@ void TestFirmwareWrite::filesEqualWarnsOncePerProblem()
 }
 
 namespace {
+// Where the comparison finds the written file cut short, and what a nearly full volume takes.
+constexpr int cutWhileComparing = MiB + MiB / 2;
+constexpr int roomAfterDelete = 64 * KiB;
+
+// What firmware.bin holds after the write.
+enum Left { Image, OldFile, NoFile, EmptyFile, FirstHalf, Planted, Precious, CutShort, UpToRoom };
+
+// A volume folder holding an older firmware.bin, and a Core ready to write image onto it.
+struct WriteRun
+{
+    UpdateFixture fixture;
+    QString devicePath;
+    QByteArray oldImage;
+    QByteArray image;
+    CoreSignalLog *log = nullptr;
+
+    bool prepare(const QString &folder, int oldSize, int imageSize)
+    {
+        devicePath = folder + QStringLiteral("/firmware.bin");
+        oldImage = TestPackage::firmware("3-1.0.0.1", oldSize);
+        image = TestPackage::firmware("3-1.0.0.2", imageSize);
+        fixture.package.setFirmware(image);
+        return UpdateFixture::writeFile(devicePath, oldImage) && fixture.initialize()
+            && fixture.found(folder + QLatin1Char('/'));
+    }
+
+    void update()
+    {
+        log = new CoreSignalLog(fixture.core.get());
+        fixture.core->updateFirmware();
+    }
+
+    // The result as the last page sees it, and the file left on the volume.
+    void expect(bool succeeds, Left left) const
+    {
+        QCOMPARE(log->events, succeeds ? QStringList() : CoreSignalLog::notUpdated);
+        QCOMPARE(activeTimers(*fixture.core), succeeds ? 2 : 0);
+        if (left == NoFile) {
+            QVERIFY(!QFileInfo::exists(devicePath));
+            return;
+        }
+        // In Left's order.
+        const QByteArray expected[]
+            = { image, oldImage, {}, QByteArray(""), image.left(image.size() / 2), "planted",
+                  "precious", image.left(cutWhileComparing), image.left(roomAfterDelete) };
+        QVERIFY(QFileInfo(devicePath).isFile());
+        QCOMPARE(UpdateFixture::readFile(devicePath), expected[left]);
+    }
+};
+
 enum Fault {
     NoFault,
     DeviceFileGone,
@@ -214,7 +267,6 @@ enum Fault {
     SyncFails,
     TruncatedWhileComparing
 };
-enum Left { Image, OldFile, NoFile, EmptyFile, FirstHalf, Planted, TruncatedImage };
 } // namespace
 
 void TestFirmwareWrite::writeEndsAsTheFaultDecides_data()
@@ -229,13 +281,13 @@ void TestFirmwareWrite::writeEndsAsTheFaultDecides_data()
     QTest::addRow("file appears where the new one goes")
         << int(FilePlanted) << false << int(Planted);
     QTest::addRow("link appears where the new one goes")
-        << int(LinkPlanted) << false << int(Planted);
+        << int(LinkPlanted) << false << int(Precious);
     QTest::addRow("packaged file gone") << int(PackageGone) << false << int(EmptyFile);
     QTest::addRow("write returns -1") << int(WriteFails) << false << int(EmptyFile);
     QTest::addRow("write stops half-way") << int(ShortWrite) << false << int(FirstHalf);
     QTest::addRow("sync to the device fails") << int(SyncFails) << false << int(Image);
     QTest::addRow("written file truncated while comparing")
-        << int(TruncatedWhileComparing) << false << int(TruncatedImage);
+        << int(TruncatedWhileComparing) << false << int(CutShort);
 }
 
 void TestFirmwareWrite::writeEndsAsTheFaultDecides()
@@ -247,17 +299,12 @@ void TestFirmwareWrite::writeEndsAsTheFaultDecides()
     QTemporaryDir volume;
     QTemporaryDir elsewhere;
     QVERIFY(volume.isValid() && elsewhere.isValid());
-    const QString devicePath = volume.filePath(QStringLiteral("firmware.bin"));
     const QString outsidePath = elsewhere.filePath(QStringLiteral("precious"));
-    const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1", 16 * KiB);
-    const QByteArray image = TestPackage::firmware("3-1.0.0.2", 2 * MiB + 100 * KiB);
-    QVERIFY(UpdateFixture::writeFile(devicePath, oldImage));
     QVERIFY(UpdateFixture::writeFile(outsidePath, "precious"));
-
-    UpdateFixture fixture;
-    fixture.package.setFirmware(image);
-    QVERIFY2(fixture.initialize(), qPrintable(fixture.error));
-    QVERIFY2(fixture.found(volume.path() + QLatin1Char('/')), qPrintable(fixture.error));
+    WriteRun run;
+    QVERIFY2(
+        run.prepare(volume.path(), 16 * KiB, 2 * MiB + 100 * KiB), qPrintable(run.fixture.error));
+    const QString &devicePath = run.devicePath;
 
     FirmwareFileHooks &hooks = firmwareFileHooks();
     switch (fault) {
@@ -271,7 +318,7 @@ void TestFirmwareWrite::writeEndsAsTheFaultDecides()
         hooks.afterRemove = [&] { QFile::link(outsidePath, devicePath); };
         break;
     case PackageGone:
-        fixture.package.unregisterPackage();
+        run.fixture.package.unregisterPackage();
         break;
     case WriteFails:
         hooks.write = [](QFileDevice &, const QByteArray &) -> qint64 { return -1; };
@@ -286,44 +333,17 @@ void TestFirmwareWrite::writeEndsAsTheFaultDecides()
         break;
     case TruncatedWhileComparing:
         // With a mapped file this access would raise SIGBUS and end the test run.
-        hooks.betweenChunks = [&](qint64) { QFile::resize(devicePath, MiB + MiB / 2); };
+        hooks.betweenChunks = [&](qint64) { QFile::resize(devicePath, cutWhileComparing); };
         break;
     }
 
-    Core &core = *fixture.core;
-    CoreSignalLog log(&core);
-    core.updateFirmware();
-
-    QCOMPARE(log.events, succeeds ? QStringList() : notUpdated);
-    QCOMPARE(activeTimers(core), succeeds ? 2 : 0);
+    run.update();
+    run.expect(succeeds, Left(left));
     QCOMPARE(UpdateFixture::readFile(outsidePath), QByteArray("precious"));
-    switch (left) {
-    case Image:
-        QCOMPARE(UpdateFixture::readFile(devicePath), image);
-        break;
-    case NoFile:
-        QVERIFY(!QFileInfo::exists(devicePath));
-        break;
-    case EmptyFile:
-        QVERIFY(QFileInfo(devicePath).isFile());
-        QCOMPARE(QFileInfo(devicePath).size(), 0);
-        break;
-    case FirstHalf:
-        QCOMPARE(UpdateFixture::readFile(devicePath), image.left(image.size() / 2));
-        break;
-    case Planted:
-        QCOMPARE(UpdateFixture::readFile(devicePath),
-            QByteArray(fault == LinkPlanted ? "precious" : "planted"));
-        break;
-    case TruncatedImage:
-        QCOMPARE(UpdateFixture::readFile(devicePath), image.left(MiB + MiB / 2));
-        break;
-    }
 }
 
 namespace {
-enum Before { AsMounted, ReadOnly };
-enum AfterRemove { Nothing, RemountReadOnly, FillAll, Leave64KiB };
+enum VolumeFault { Nothing, ReadOnly, ReadOnlyAfterDelete, FullAfterDelete, RoomAfterDelete };
 } // namespace
 
 void TestFirmwareWrite::realVolumes_data()
@@ -331,27 +351,26 @@ void TestFirmwareWrite::realVolumes_data()
     QTest::addColumn<int>("volumeKiB");
     QTest::addColumn<int>("oldKiB");
     QTest::addColumn<int>("imageKiB");
-    QTest::addColumn<int>("before");
-    QTest::addColumn<int>("afterRemove");
+    QTest::addColumn<int>("fault");
     QTest::addColumn<bool>("deleted");
     QTest::addColumn<int>("left");
 
     QTest::addRow("read-only volume")
-        << 1024 << 64 << 256 << int(ReadOnly) << int(Nothing) << false << int(OldFile);
+        << 1024 << 64 << 256 << int(ReadOnly) << false << int(OldFile);
     QTest::addRow("volume too small for the image")
-        << 256 << 64 << 1024 << int(AsMounted) << int(Nothing) << false << int(OldFile);
+        << 256 << 64 << 1024 << int(Nothing) << false << int(OldFile);
     QTest::addRow("one page more than fits")
-        << 512 << 500 << 516 << int(AsMounted) << int(Nothing) << false << int(OldFile);
+        << 512 << 500 << 516 << int(Nothing) << false << int(OldFile);
     QTest::addRow("fits once the old file is gone")
-        << 1024 << 600 << 800 << int(AsMounted) << int(Nothing) << true << int(Image);
+        << 1024 << 600 << 800 << int(Nothing) << true << int(Image);
     QTest::addRow("image fills the volume exactly")
-        << 512 << 500 << 512 << int(AsMounted) << int(Nothing) << true << int(Image);
+        << 512 << 500 << 512 << int(Nothing) << true << int(Image);
     QTest::addRow("read-only after the delete: create fails")
-        << 1024 << 64 << 256 << int(AsMounted) << int(RemountReadOnly) << true << int(NoFile);
+        << 1024 << 64 << 256 << int(ReadOnlyAfterDelete) << true << int(NoFile);
     QTest::addRow("full after the delete: write fails")
-        << 1024 << 64 << 256 << int(AsMounted) << int(FillAll) << true << int(EmptyFile);
+        << 1024 << 64 << 256 << int(FullAfterDelete) << true << int(EmptyFile);
     QTest::addRow("64 KiB left after the delete: short file")
-        << 1024 << 64 << 256 << int(AsMounted) << int(Leave64KiB) << true << int(TruncatedImage);
+        << 1024 << 64 << 256 << int(RoomAfterDelete) << true << int(UpToRoom);
 }
 
 void TestFirmwareWrite::realVolumes()
@@ -359,8 +378,7 @@ void TestFirmwareWrite::realVolumes()
     QFETCH(int, volumeKiB);
     QFETCH(int, oldKiB);
     QFETCH(int, imageKiB);
-    QFETCH(int, before);
-    QFETCH(int, afterRemove);
+    QFETCH(int, fault);
     QFETCH(bool, deleted);
     QFETCH(int, left);
 
@@ -369,58 +387,28 @@ void TestFirmwareWrite::realVolumes()
     TmpfsMount volume(qint64(volumeKiB) * KiB);
     if (!volume.isMounted())
         QSKIP(qPrintable(volume.errorString()));
-
-    const QString devicePath = volume.filePath(QStringLiteral("firmware.bin"));
-    const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1", oldKiB * KiB);
-    const QByteArray image = TestPackage::firmware("3-1.0.0.2", imageKiB * KiB);
-    QVERIFY(UpdateFixture::writeFile(devicePath, oldImage));
-    if (before == ReadOnly)
+    WriteRun run;
+    QVERIFY2(
+        run.prepare(volume.path(), oldKiB * KiB, imageKiB * KiB), qPrintable(run.fixture.error));
+    if (fault == ReadOnly)
         QVERIFY2(volume.remountReadOnly(), qPrintable(volume.errorString()));
-
-    UpdateFixture fixture;
-    fixture.package.setFirmware(image);
-    QVERIFY2(fixture.initialize(), qPrintable(fixture.error));
-    QVERIFY2(fixture.found(volume.path() + QLatin1Char('/')), qPrintable(fixture.error));
 
     bool removed = false;
     bool prepared = true;
     firmwareFileHooks().afterRemove = [&] {
         removed = true;
-        if (afterRemove == RemountReadOnly)
+        if (fault == ReadOnlyAfterDelete)
             prepared = volume.remountReadOnly();
-        else if (afterRemove == FillAll)
+        else if (fault == FullAfterDelete)
             prepared = volume.fill(0);
-        else if (afterRemove == Leave64KiB)
-            prepared = volume.fill(64 * KiB);
+        else if (fault == RoomAfterDelete)
+            prepared = volume.fill(roomAfterDelete);
     };
 
-    Core &core = *fixture.core;
-    CoreSignalLog log(&core);
-    core.updateFirmware();
-
+    run.update();
     QVERIFY2(prepared, qPrintable(volume.errorString()));
     QCOMPARE(removed, deleted);
-    const bool succeeds = left == Image;
-    QCOMPARE(log.events, succeeds ? QStringList() : notUpdated);
-    QCOMPARE(activeTimers(core), succeeds ? 2 : 0);
-    switch (left) {
-    case Image:
-        QCOMPARE(UpdateFixture::readFile(devicePath), image);
-        break;
-    case OldFile:
-        QCOMPARE(UpdateFixture::readFile(devicePath), oldImage);
-        break;
-    case NoFile:
-        QVERIFY(!QFileInfo::exists(devicePath));
-        break;
-    case EmptyFile:
-        QVERIFY(QFileInfo(devicePath).isFile());
-        QCOMPARE(QFileInfo(devicePath).size(), 0);
-        break;
-    case TruncatedImage:
-        QCOMPARE(UpdateFixture::readFile(devicePath), image.left(64 * KiB));
-        break;
-    }
+    run.expect(left == Image, Left(left));
 }
 
 void TestFirmwareWrite::syncsAndDropsCacheBeforeComparing()

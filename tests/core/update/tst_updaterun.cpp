@@ -118,12 +118,9 @@ void TestUpdateRun::stepsOutOfOrderFailWithoutCrashing_data()
     QTest::addColumn<int>("step");
     QTest::addColumn<QStringList>("events");
 
-    const QStringList notFound { QStringLiteral("deviceFound(false)"),
-        QStringLiteral("errorCodeChanged(FindDeviceError)") };
-    const QStringList notChecked { QStringLiteral("firmwareChecked(false)"),
-        QStringLiteral("errorCodeChanged(CheckFirmwareError)") };
-    const QStringList notUpdated { QStringLiteral("firmwareUpdated(false)"),
-        QStringLiteral("errorCodeChanged(UpdateFirmwareError)") };
+    const QStringList &notFound = CoreSignalLog::notFound;
+    const QStringList &notChecked = CoreSignalLog::notChecked;
+    const QStringList &notUpdated = CoreSignalLog::notUpdated;
     QTest::addRow("search before initialising") << int(Fresh) << int(Find) << notFound;
     QTest::addRow("search again, release of the detector pending")
         << int(Detected) << int(Find) << notFound;
@@ -142,7 +139,6 @@ void TestUpdateRun::stepsOutOfOrderFailWithoutCrashing()
     QFETCH(QStringList, events);
 
     UpdateFixture fixture;
-    fixture.package.setFirmware(TestPackage::firmware("3-1.0.0.2"));
     if (setup == Fresh)
         fixture.core
             = std::make_unique<Core>(FakeDetector::newDeviceDetector(fixture.detector), nullptr);

@@ -8,7 +8,7 @@
 UpdateFixture::UpdateFixture()
     : detector(std::make_shared<FakeDetectorState>())
 {
-    package.setFile(QStringLiteral("device.xml"), TestPackage::deviceXml());
+    package.fillStandard();
 }
 
 UpdateFixture::~UpdateFixture()

@@ -7,8 +7,9 @@
 #include <QString>
 #include <memory>
 
-// A Core initialised from a test package and, once found() ran, holding the device at a
-// volume folder, as the page flow leaves it right before the check.
+// A Core initialised from a test package (the standard one unless a test changes it) and, once
+// found() ran, holding the device at a volume folder, as the page flow leaves it right before the
+// check.
 class UpdateFixture
 {
 public:

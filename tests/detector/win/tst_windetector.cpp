@@ -76,6 +76,22 @@ void plugOtherStick(QChar letter)
     plugStick(QStringLiteral("USB\\VID_0951&PID_1666\\OTHER"), 2, letter);
 }
 
+// Hands msg to a fresh helper's filter: a volume letter must be consumed and reported, anything
+// else (letter null) passed on untouched.
+void expectFiltered(const QByteArray &eventType, MSG *msg, QChar letter)
+{
+    WinDetectorHelper helper;
+    QSignalSpy appeared(&helper, &WinDetectorHelper::diskAppeared);
+    long result = -7;
+    const bool consumed = helper.nativeEventFilter(eventType, msg, &result);
+
+    QCOMPARE(consumed, !letter.isNull());
+    QCOMPARE(result, letter.isNull() ? -7L : 1L);
+    QCOMPARE(appeared.count(), letter.isNull() ? 0 : 1);
+    if (!letter.isNull())
+        QCOMPARE(appeared.first().first().value<QChar>(), letter);
+}
+
 class XcbEventCounter : public QAbstractNativeEventFilter
 {
 public:
@@ -182,20 +198,9 @@ void TestWinDetector::filtersOnlyVolumeArrivals()
     QFETCH(WORD, flags);
     QFETCH(QChar, letter);
 
-    WinDetectorHelper helper;
-    QSignalSpy appeared(&helper, &WinDetectorHelper::diskAppeared);
     const DEV_BROADCAST_VOLUME broadcast = volumeBroadcast(unitMask, deviceType, flags);
     MSG msg = deviceChange(event, &broadcast, message);
-    long result = -7;
-
-    const bool consumed
-        = helper.nativeEventFilter(eventType, withMessage ? &msg : nullptr, &result);
-
-    QCOMPARE(consumed, !letter.isNull());
-    QCOMPARE(result, letter.isNull() ? -7L : 1L);
-    QCOMPARE(appeared.count(), letter.isNull() ? 0 : 1);
-    if (!letter.isNull())
-        QCOMPARE(appeared.first().first().value<QChar>(), letter);
+    expectFiltered(eventType, withMessage ? &msg : nullptr, letter);
 }
 
 void TestWinDetector::readsNoFurtherThanTheStatedRecordSize_data()
@@ -224,21 +229,9 @@ void TestWinDetector::readsNoFurtherThanTheStatedRecordSize()
     const DWORD statedSize = DWORD(recordSize);
     if (recordSize >= int(sizeof(statedSize)))
         memcpy(record.data(), &statedSize, sizeof(statedSize));
-    MSG msg = {};
-    msg.message = WM_DEVICECHANGE;
-    msg.wParam = DBT_DEVICEARRIVAL;
-    msg.lParam = recordSize ? reinterpret_cast<LPARAM>(record.constData()) : 0;
-
-    WinDetectorHelper helper;
-    QSignalSpy appeared(&helper, &WinDetectorHelper::diskAppeared);
-    long result = -7;
-    const bool consumed = helper.nativeEventFilter(windowsMsg, &msg, &result);
-
-    QCOMPARE(consumed, !letter.isNull());
-    QCOMPARE(result, letter.isNull() ? -7L : 1L);
-    QCOMPARE(appeared.count(), letter.isNull() ? 0 : 1);
-    if (!letter.isNull())
-        QCOMPARE(appeared.first().first().value<QChar>(), letter);
+    MSG msg = deviceChange(DBT_DEVICEARRIVAL,
+        recordSize ? reinterpret_cast<const DEV_BROADCAST_VOLUME *>(record.constData()) : nullptr);
+    expectFiltered(windowsMsg, &msg, letter);
 }
 
 void TestWinDetector::recognisesOnlyTheProductsVolume_data()
