@@ -1,5 +1,6 @@
 #include "coresignallog.h"
 #include "firmwarefile.h"
+#include "linux/mounttable.h"
 #include "tmpfsmount.h"
 #include "treesnapshot.h"
 #include "updatefixture.h"
@@ -40,11 +41,8 @@ QStringList mountPoints()
     QFile table(QStringLiteral("/proc/self/mountinfo"));
     QStringList points;
     if (table.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : table.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.split(' ');
-            if (fields.size() > 4)
-                points << QString::fromUtf8(fields.at(4));
-        }
+        for (const MountEntry &entry : parseMountTable(table.readAll()))
+            points << entry.mountPoint;
     }
     points.sort();
     return points;
