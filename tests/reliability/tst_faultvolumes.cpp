@@ -140,11 +140,6 @@ enum Fault {
     UnmountedAndGoneWhileComparing,
     UnmountedLazilyWhileComparing
 };
-
-QString prev(const char *version)
-{
-    return QStringLiteral("previousFirmwareVersionChanged(%1)").arg(QLatin1String(version));
-}
 } // namespace
 
 void TestFaultVolumes::initTestCase()
@@ -255,7 +250,8 @@ void TestFaultVolumes::updateEndsAsTheVolumeAllows()
     core.checkFirmware();
     core.updateFirmware();
 
-    QStringList expected { prev("1.0.0.1"), QStringLiteral("firmwareChecked(true)") };
+    QStringList expected { QStringLiteral("previousFirmwareVersionChanged(1.0.0.1)"),
+        QStringLiteral("firmwareChecked(true)") };
     if (!succeeds)
         expected << QStringLiteral("firmwareUpdated(false)")
                  << QStringLiteral("errorCodeChanged(UpdateFirmwareError)");
