@@ -8,11 +8,9 @@ scripts/build.sh
 . scripts/lib/wizard.sh
 
 work=$(mktemp -d /tmp/tarsel-demo.XXXXXX)
-simulation="$work/product"
-eval "$(build/bin/tarsel-sim create "$simulation" --tag 3-1.0.0.1)"
-export TARSEL_SYSFS_ROOT TARSEL_MOUNTINFO
-volume="$simulation/volume"
-echo "Simulated product in $simulation (volume $volume, firmware $(wizard_firmware_tag "$volume/firmware.bin"))"
+wizard_simulate "$work/product" 3-1.0.0.1
+volume=$WIZARD_VOLUME
+echo "Simulated product in $WIZARD_SIMULATION (volume $volume, firmware $(wizard_firmware_tag "$volume/firmware.bin"))"
 
 report() {
     local code=$1
@@ -24,18 +22,18 @@ report() {
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
     wizard_start build/bin/TarselUpdater "$work/updater.log"
     echo "The wizard is open. Follow its pages; when the third page asks you to power the"
-    echo "product on, press Enter here to do so (it runs: tarsel-sim plug $simulation)."
+    echo "product on, press Enter here to do so (it runs: tarsel-sim plug $WIZARD_SIMULATION)."
     plugged=no
     while kill -0 "$WIZARD_PID" 2>/dev/null && [ $plugged = no ]; do
         if [ -t 0 ]; then
             if read -r -t 1; then
-                build/bin/tarsel-sim plug "$simulation"
+                wizard_plug
                 plugged=yes
                 echo "Powered on."
             fi
         elif grep -q "shown Page3.qml" "$WIZARD_LOG"; then
             # No terminal to press Enter in: power on when the page asks for it.
-            build/bin/tarsel-sim plug "$simulation"
+            wizard_plug
             plugged=yes
         else
             sleep 0.2
@@ -56,17 +54,11 @@ wizard_start_xvfb
 pages="$work/pages"
 mkdir -p "$pages"
 echo "No display: running under Xvfb ($DISPLAY); pictures of the pages go to $pages"
+shot() { wizard_shot "$pages/$1"; }
 wizard_start build/bin/TarselUpdater "$work/updater.log"
-wizard_wait_page Page1 >/dev/null
-wizard_shot "$pages/1-power-off.png"
-wizard_key Return
-wizard_wait_page Page2 >/dev/null
-wizard_shot "$pages/2-connect.png"
-wizard_key Return
-wizard_wait_page Page3 >/dev/null
-wizard_shot "$pages/3-launch.png"
+wizard_to_page3 shot 1-power-off.png 2-connect.png 3-launch.png
 echo "Powering the simulated product on in update mode"
-build/bin/tarsel-sim plug "$simulation"
+wizard_plug
 if wizard_wait_page Page4 5 >/dev/null 2>&1; then
     sleep 1.5
     wizard_shot "$pages/4-updating.png"

@@ -18,11 +18,12 @@ packages=(
     clang libclang-rt-14-dev
 )
 
+# One query for them all: test.sh calls this once per stage, and a query per package took seconds.
+installed=" $(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null \
+    | sed -n 's/ install ok installed$//p' | tr '\n' ' ' || true) "
 missing=()
 for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
+    [[ $installed == *" $p "* ]] || missing+=("$p")
 done
 
 if [ ${#missing[@]} -gt 0 ]; then

@@ -21,13 +21,10 @@ unset LC_ALL LC_MESSAGES LANGUAGE
 export LANG=en_US.UTF-8
 runs=0
 
-# simulate TAG: a fresh simulated product; sets volume.
+# simulate TAG: a fresh simulated product, in a folder of its own for each run.
 simulate() {
     runs=$((runs + 1))
-    eval "$(build/bin/tarsel-sim create "$work/product$runs" --tag "$1")"
-    export TARSEL_SYSFS_ROOT TARSEL_MOUNTINFO
-    simulation="$work/product$runs"
-    volume="$simulation/volume"
+    wizard_simulate "$work/product$runs" "$1"
 }
 
 shot() {
@@ -36,14 +33,12 @@ shot() {
     echo "  $out/$1"
 }
 
-# to_page3 PROGRAM: starts the updater and goes on to the page that asks for the product.
+# to_page3 PROGRAM [SHOT PICTURE...]: starts the updater and goes on to the page that asks for
+# the product, as wizard_to_page3.
 to_page3() {
     wizard_start "$1" "$work/updater$runs.log"
-    wizard_wait_page Page1 >/dev/null
-    wizard_key Return
-    wizard_wait_page Page2 >/dev/null
-    wizard_key Return
-    wizard_wait_page Page3 >/dev/null
+    shift
+    wizard_to_page3 "$@"
 }
 
 quit() {
@@ -57,7 +52,7 @@ result() {
     simulate "$tag"
     [ -n "$prepare" ] && "$prepare"
     to_page3 build/bin/TarselUpdater
-    build/bin/tarsel-sim plug "$simulation"
+    wizard_plug
     local code
     code=$(wizard_wait_page Page5 20)
     if [ "$code" != "$expected" ]; then
@@ -70,16 +65,8 @@ result() {
 
 echo "An update, page by page"
 simulate 3-1.0.0.1
-wizard_start build/bin/TarselUpdater "$work/updater$runs.log"
-wizard_wait_page Page1 >/dev/null
-shot page1-power-off.png
-wizard_key Return
-wizard_wait_page Page2 >/dev/null
-shot page2-connect.png
-wizard_key Return
-wizard_wait_page Page3 >/dev/null
-shot page3-launch.png
-build/bin/tarsel-sim plug "$simulation"
+to_page3 build/bin/TarselUpdater shot page1-power-off.png page2-connect.png page3-launch.png
+wizard_plug
 wizard_wait_page Page4 >/dev/null
 sleep 2
 shot page4-updating.png
@@ -90,13 +77,13 @@ quit
 echo "The result page for each other outcome"
 result page5-up-to-date.png 3-1.0.0.2 4
 result page5-other-hardware.png 7-1.0.0.1 3
-remove_firmware() { rm "$volume/firmware.bin"; }
+remove_firmware() { rm "$WIZARD_VOLUME/firmware.bin"; }
 result page5-check-error.png 3-1.0.0.1 2 remove_firmware
 if [ "$(id -u)" = 0 ]; then
     mount_read_only() {
-        mount --bind "$volume" "$volume"
-        readonly_volume=$volume
-        mount -o remount,bind,ro "$volume"
+        mount --bind "$WIZARD_VOLUME" "$WIZARD_VOLUME"
+        readonly_volume=$WIZARD_VOLUME
+        mount -o remount,bind,ro "$WIZARD_VOLUME"
     }
     result page5-update-error.png 3-1.0.0.1 5 mount_read_only
     umount "$readonly_volume"

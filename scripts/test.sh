@@ -9,9 +9,8 @@ if [ ${#sources[@]} -gt 0 ]; then
     clang-format --dry-run --Werror "${sources[@]}"
 fi
 
-cd build
-xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2
-# Still inside build/; the stages find the work tree from their own path.
-../scripts/sanitize.sh address
-../scripts/sanitize.sh thread
-../scripts/fuzz.sh 20
+(cd build && xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)" \
+    --repeat until-pass:2)
+scripts/sanitize.sh address
+scripts/sanitize.sh thread
+scripts/fuzz.sh 20

@@ -27,6 +27,20 @@ wizard_stop_xvfb() {
     fi
 }
 
+# wizard_simulate FOLDER TAG: a fresh simulated product in FOLDER whose firmware is tagged TAG,
+# for the updaters started after it; sets WIZARD_SIMULATION and WIZARD_VOLUME.
+wizard_simulate() {
+    eval "$(build/bin/tarsel-sim create "$1" --tag "$2")"
+    export TARSEL_SYSFS_ROOT TARSEL_MOUNTINFO
+    WIZARD_SIMULATION=$1
+    WIZARD_VOLUME=$1/volume
+}
+
+# Powers the simulated product on in update mode.
+wizard_plug() {
+    build/bin/tarsel-sim plug "$WIZARD_SIMULATION"
+}
+
 # wizard_start PROGRAM LOG [ARG...]: the updater in the background, on the simulation in the
 # environment (TARSEL_SYSFS_ROOT, TARSEL_MOUNTINFO); sets WIZARD_PID and WIZARD_WINDOW.
 wizard_start() {
@@ -66,6 +80,17 @@ wizard_wait_page() {
 wizard_key() {
     xdotool windowfocus --sync "$WIZARD_WINDOW"
     xdotool key "$1"
+}
+
+# wizard_to_page3 [SHOT PICTURE1 PICTURE2 PICTURE3]: from the first page on to the one that asks
+# for the product, pressing Enter on each; with SHOT, runs "SHOT PICTUREn" on page n first.
+wizard_to_page3() {
+    local shot=${1:-} page
+    for page in 1 2 3; do
+        wizard_wait_page "Page$page" >/dev/null
+        if [ -n "$shot" ]; then "$shot" "${@:page+1:1}"; fi
+        if [ "$page" -lt 3 ]; then wizard_key Return; fi
+    done
 }
 
 # wizard_shot FILE [IMPORT-OPTION...]: the window as it is, once the page has slid into place.

@@ -134,16 +134,6 @@ int utimens(const char *path, const timespec times[2], fuse_file_info *)
     return result(::utimensat(AT_FDCWD, real(path).c_str(), times, AT_SYMLINK_NOFOLLOW));
 }
 
-int open(const char *path, fuse_file_info *fi)
-{
-    const int fd = ::open(real(path).c_str(), fi->flags);
-    if (fd < 0)
-        return -errno;
-    fi->fh = uint64_t(fd);
-    fi->direct_io = 1;
-    return 0;
-}
-
 int create(const char *path, mode_t mode, fuse_file_info *fi)
 {
     const int fd = ::open(real(path).c_str(), fi->flags, mode);
@@ -152,6 +142,11 @@ int create(const char *path, mode_t mode, fuse_file_info *fi)
     fi->fh = uint64_t(fd);
     fi->direct_io = 1;
     return 0;
+}
+
+int open(const char *path, fuse_file_info *fi)
+{
+    return create(path, 0, fi);
 }
 
 int read(const char *path, char *buffer, size_t size, off_t offset, fuse_file_info *fi)
