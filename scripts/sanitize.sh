@@ -31,9 +31,9 @@ thread)
     build=build-tsan
     flags='-fsanitize=thread -fno-omit-frame-pointer'
     # The only tests that start the pop-up closer on a pool thread, on the simulated Windows.
-    targets=(--target tst_closeautoplaypopuptask tst_windetector)
+    targets=(--target tst_windetector)
     exclude='^$'
-    include='^(tst_closeautoplaypopuptask|tst_windetector)$'
+    include='^tst_windetector$'
     fastUnwind=''
     ;;
 *)

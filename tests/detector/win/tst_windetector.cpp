@@ -1,110 +1,81 @@
+#include "closeautoplaypopuptask.h"
 #include "devicedetector.h"
+#include "devicehandle.h"
+#include "finddiskletter.h"
 #include "windetector.h"
 #include "windetectorhelper.h"
 #include "winsim.h"
 
 #include <QAbstractEventDispatcher>
-#include <QAbstractNativeEventFilter>
-#include <QGuiApplication>
 #include <QThreadPool>
-#include <QWindow>
 #include <QtTest>
 
 #include <dbt.h>
 
-#include <functional>
-#include <memory>
-
 using Setup = std::function<void()>;
 Q_DECLARE_METATYPE(Setup)
+Q_DECLARE_METATYPE(WinSim::Access)
 
 namespace {
 
 const QString vid = QStringLiteral("0x1A2B");
 const QString pid = QStringLiteral("0x3C4D");
+const QString product = QStringLiteral("USB\\VID_1A2B&PID_3C4D\\TS0001");
+const QString otherStick = QStringLiteral("USB\\VID_0951&PID_1666\\OTHER");
 const QByteArray windowsMsg = QByteArrayLiteral("windows_generic_MSG");
+
+// A USB stick as Windows shows it: the USB device, its disk as first child with an interface,
+// and a volume when a letter is given.
+void plug(const QString &usbId, DWORD number, char letter = 0, UINT type = DRIVE_REMOVABLE,
+    int pathLength = 40)
+{
+    const DEVINST usb = WinSim::addDevice(usbId);
+    const DEVINST disk = WinSim::addDevice(QStringLiteral("USBSTOR\\DISK\\%1").arg(number), usb);
+    const QString path = QStringLiteral("\\\\?\\usbstor#disk#%1#").arg(number);
+    WinSim::addDisk(disk, path.leftJustified(pathLength, QLatin1Char('x')), number);
+    if (letter)
+        WinSim::addVolume(letter, type, number);
+}
 
 DWORD bit(char letter)
 {
     return DWORD(1) << (letter - 'A');
 }
 
-DEV_BROADCAST_VOLUME volumeBroadcast(
-    DWORD unitMask, DWORD deviceType = DBT_DEVTYP_VOLUME, WORD flags = 0)
+// A volume arrival record of recordSize bytes, as its size field states.
+QByteArray arrival(DWORD unitMask, DWORD type = DBT_DEVTYP_VOLUME, int recordSize = 20)
 {
-    DEV_BROADCAST_VOLUME volume = {};
-    volume.dbcv_size = sizeof(volume);
-    volume.dbcv_devicetype = deviceType;
-    volume.dbcv_unitmask = unitMask;
-    volume.dbcv_flags = flags;
-    return volume;
+    const DEV_BROADCAST_VOLUME volume = { DWORD(recordSize), type, 0, unitMask, 0 };
+    return QByteArray(reinterpret_cast<const char *>(&volume), recordSize);
 }
 
-MSG deviceChange(
-    WPARAM event, const DEV_BROADCAST_VOLUME *broadcast, UINT message = WM_DEVICECHANGE)
+MSG message(const QByteArray &record, WPARAM event = DBT_DEVICEARRIVAL, UINT id = WM_DEVICECHANGE)
 {
-    MSG msg = {};
-    msg.message = message;
-    msg.wParam = event;
-    msg.lParam = reinterpret_cast<LPARAM>(broadcast);
-    return msg;
+    return { nullptr, id, event, record.isEmpty() ? 0 : LPARAM(record.constData()), 0, {} };
 }
 
-// Hands a message to the application's native event filters as Qt's Windows integration does.
-bool dispatch(MSG *msg, long *result)
+// Hands msg to the application's native event filters as Qt's Windows integration does.
+bool dispatch(MSG msg, long *result)
 {
-    return QAbstractEventDispatcher::instance()->filterNativeEvent(windowsMsg, msg, result);
+    return QAbstractEventDispatcher::instance()->filterNativeEvent(windowsMsg, &msg, result);
 }
 
-void plugStick(const QString &usbId, DWORD diskNumber, QChar letter, UINT type = DRIVE_REMOVABLE)
+struct PopUp
 {
-    const DEVINST usb = WinSim::addDevice(usbId);
-    const DEVINST disk
-        = WinSim::addDevice(QStringLiteral("USBSTOR\\DISK&VEN_TARSEL\\%1").arg(diskNumber), usb);
-    WinSim::addDisk(
-        disk, QStringLiteral("\\\\?\\usbstor#disk#%1#{53f56307}").arg(diskNumber), diskNumber);
-    WinSim::addVolume(letter, type, diskNumber);
-}
-
-void plugProduct(QChar letter, UINT type = DRIVE_REMOVABLE)
-{
-    plugStick(QStringLiteral("USB\\VID_1A2B&PID_3C4D\\TS0001"), 3, letter, type);
-}
-
-void plugOtherStick(QChar letter)
-{
-    plugStick(QStringLiteral("USB\\VID_0951&PID_1666\\OTHER"), 2, letter);
-}
-
-// Hands msg to a fresh helper's filter: a volume letter must be consumed and reported, anything
-// else (letter null) passed on untouched.
-void expectFiltered(const QByteArray &eventType, MSG *msg, QChar letter)
-{
-    WinDetectorHelper helper;
-    QSignalSpy appeared(&helper, &WinDetectorHelper::diskAppeared);
-    long result = -7;
-    const bool consumed = helper.nativeEventFilter(eventType, msg, &result);
-
-    QCOMPARE(consumed, !letter.isNull());
-    QCOMPARE(result, letter.isNull() ? -7L : 1L);
-    QCOMPARE(appeared.count(), letter.isNull() ? 0 : 1);
-    if (!letter.isNull())
-        QCOMPARE(appeared.first().first().value<QChar>(), letter);
-}
-
-class XcbEventCounter : public QAbstractNativeEventFilter
-{
-public:
-    bool nativeEventFilter(const QByteArray &eventType, void *, long *) override
-    {
-        if (eventType == "xcb_generic_event_t")
-            ++count;
-        return false;
-    }
-    int count = 0;
+    QString title;
+    ULONGLONG appearsAt;
+    qint64 closedFrom, closedBy; // when its first WM_CLOSE comes; -1: never
+    WinSim::Window behaviour = WinSim::Window::Closes;
 };
 
+QString titleWithAutoPlayAt(int position, int length)
+{
+    return QString(length, QLatin1Char('x')).replace(position, 8, QStringLiteral("AutoPlay"));
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(QVector<PopUp>)
 
 class TestWinDetector : public QObject
 {
@@ -116,276 +87,368 @@ private slots:
     {
         WinSim::holdSleepers(false);
         QThreadPool::globalInstance()->waitForDone();
-        QCOMPARE(WinSim::openHandles(), 0);
-        QCOMPARE(WinSim::openDeviceInfoSets(), 0);
-        QCOMPARE(WinSim::badReleases(), 0);
+        QCOMPARE(WinSim::leaks(), 0);
     }
 
+    void findsTheProductsRemovableVolume_data();
+    void findsTheProductsRemovableVolume();
+    void opensDevicesWithTheMostAccessGranted_data();
+    void opensDevicesWithTheMostAccessGranted();
     void filtersOnlyVolumeArrivals_data();
     void filtersOnlyVolumeArrivals();
-    void readsNoFurtherThanTheStatedRecordSize_data();
-    void readsNoFurtherThanTheStatedRecordSize();
-    void recognisesOnlyTheProductsVolume_data();
-    void recognisesOnlyTheProductsVolume();
-    void staysArmedAfterARecognition();
-    void deviceDetectorReportsWhileArmed();
-    void passesTheRealWindowSystemsEventsOn();
-    void castsToItsInterfaces();
+    void reportsOnlyTheProductsVolumeWhileStarted_data();
+    void reportsOnlyTheProductsVolumeWhileStarted();
+    void closesAutoPlayPopUps_data();
+    void closesAutoPlayPopUps();
+    void closesAPopUpOpeningWhileItRunsOnThePool();
 };
+
+void TestWinDetector::findsTheProductsRemovableVolume_data()
+{
+    QTest::addColumn<QString>("vid");
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QChar>("letter");
+    const auto row = [](const char *name, Setup setup, char letter, const QString &v = vid) {
+        QTest::addRow("%s", name) << v << setup << (letter ? QChar(letter) : QChar());
+    };
+    const Setup productOnE = [] { plug(product, 3, 'E'); };
+
+    row("product on E", productOnE, 'E');
+    row(
+        "instance identifier in lower case", [] { plug(product.toLower(), 3, 'E'); }, 'E');
+    row("vid in lower case", productOnE, 'E', QStringLiteral("0x1a2b"));
+    row(
+        "interface suffix after the pid", [] { plug(product + "&MI_00\\6&2B", 3, 'E'); }, 'E');
+    row(
+        "one-character vid used whole", [] { plug("USB\\VID_7&PID_3C4D\\1", 3, 'E'); }, 'E', "7");
+    row(
+        "two-character vid reduced to nothing", [] { plug("USB\\VID_&PID_3C4D\\1", 3, 'E'); }, 'E',
+        "0x");
+    row(
+        "other product id", [] { plug("USB\\VID_1A2B&PID_3C4E\\TS0001", 3, 'E'); }, 0);
+    row(
+        "remembered instance listed first",
+        [] {
+            WinSim::addDevice(product + "OLD", 0, false);
+            plug(product, 3, 'E');
+        },
+        'E');
+    row(
+        "first match without a child passed over",
+        [] {
+            WinSim::addDevice(product + "LONELY");
+            plug(product, 3, 'E');
+        },
+        'E');
+    row(
+        "only another stick's disk has a volume",
+        [] {
+            WinSim::addDevice("USBSTOR\\DISK\\NONE", WinSim::addDevice(product));
+            plug(otherStick, 2, 'E');
+        },
+        0);
+    row(
+        "another stick's earlier letter not taken",
+        [] {
+            plug(otherStick, 2, 'E');
+            plug(product, 3, 'G');
+        },
+        'G');
+    row(
+        "two volumes on one disk: the later letter wins",
+        [] {
+            plug(product, 3, 'E');
+            WinSim::addVolume('G', DRIVE_REMOVABLE, 3);
+        },
+        'G');
+    row(
+        "product on A", [] { plug(product, 3, 'A'); }, 'A');
+    row(
+        "product on Z", [] { plug(product, 3, 'Z'); }, 'Z');
+    row(
+        "product on a fixed disk", [] { plug(product, 3, 'E', DRIVE_FIXED); }, 0);
+    row(
+        "disk without a volume", [] { plug(product, 3); }, 0);
+    row(
+        "volume that cannot be opened",
+        [] {
+            plug(product, 3);
+            WinSim::addVolume('E', DRIVE_REMOVABLE, 3, WinSim::Access::None);
+        },
+        0);
+    // Disk 0 is also what an unchecked failed query leaves in the number.
+    row(
+        "volume without a device number",
+        [] {
+            plug(product, 0);
+            WinSim::addVolume('E', DRIVE_REMOVABLE, std::nullopt);
+        },
+        0);
+    row(
+        "disk without a device number",
+        [] {
+            const DEVINST usb = WinSim::addDevice(product);
+            WinSim::addDisk(WinSim::addDevice("USBSTOR\\DISK\\0", usb), "\\\\?\\usbstor", {});
+            WinSim::addVolume('E', DRIVE_REMOVABLE, 0);
+        },
+        0);
+    row(
+        "device path longer than the first detail buffer",
+        [] { plug(product, 3, 'E', DRIVE_REMOVABLE, 700); }, 'E');
+    row(
+        "short path after a long one",
+        [] {
+            plug(otherStick, 2, 0, DRIVE_REMOVABLE, 900);
+            plug(product, 3, 'E');
+        },
+        'E');
+    row(
+        "disk interfaces cannot be listed",
+        [] {
+            plug(product, 3, 'E');
+            WinSim::failDeviceInfoSets();
+        },
+        0);
+    row(
+        "device list grows between size query and fetch",
+        [] {
+            plug(product, 3, 'E');
+            WinSim::afterNextListSizeQuery(
+                [] { WinSim::addDevice("HID\\VID_046D&PID_C077\\7&1"); });
+        },
+        0);
+    row(
+        "no devices", [] {}, 0);
+}
+
+void TestWinDetector::findsTheProductsRemovableVolume()
+{
+    QFETCH(QString, vid);
+    QFETCH(Setup, setup);
+    QFETCH(QChar, letter);
+    // A system disk, which must never be taken for the product's.
+    WinSim::addDisk(WinSim::addDevice("SCSI\\DISK&VEN_NVME\\4&1"), "\\\\?\\scsi#disk", 1);
+    WinSim::addVolume('C', DRIVE_FIXED, 1);
+    setup();
+    QCOMPARE(findDiskLetter(vid, QStringLiteral("0x3c4d")), letter);
+}
+
+void TestWinDetector::opensDevicesWithTheMostAccessGranted_data()
+{
+    QTest::addColumn<WinSim::Access>("granted");
+    QTest::addColumn<int>("requests"); // of read-write, read, none, in that order
+    QTest::addRow("read and write") << WinSim::Access::ReadWrite << 1;
+    QTest::addRow("read only") << WinSim::Access::ReadOnly << 2;
+    QTest::addRow("queries only") << WinSim::Access::QueryOnly << 3;
+    QTest::addRow("nothing") << WinSim::Access::None << 3;
+}
+
+void TestWinDetector::opensDevicesWithTheMostAccessGranted()
+{
+    QFETCH(WinSim::Access, granted);
+    QFETCH(int, requests);
+    WinSim::addVolume('E', DRIVE_REMOVABLE, 3, granted);
+    const QString path = QStringLiteral("\\\\.\\E:");
+    QCOMPARE(openDevice(reinterpret_cast<LPCWSTR>(path.utf16()), 0).isUsable(),
+        granted != WinSim::Access::None);
+    const QVector<DWORD> all { GENERIC_READ | GENERIC_WRITE, GENERIC_READ, 0 };
+    QCOMPARE(WinSim::accessesRequested(path), all.mid(0, requests));
+}
 
 void TestWinDetector::filtersOnlyVolumeArrivals_data()
 {
     QTest::addColumn<QByteArray>("eventType");
-    QTest::addColumn<bool>("withMessage");
-    QTest::addColumn<UINT>("message");
+    QTest::addColumn<UINT>("id");
     QTest::addColumn<WPARAM>("event");
-    QTest::addColumn<DWORD>("deviceType");
-    QTest::addColumn<DWORD>("unitMask");
-    QTest::addColumn<WORD>("flags");
-    QTest::addColumn<QChar>("letter"); // null: not consumed, nothing emitted
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<QChar>("letter"); // null: passed on untouched
+    const auto row = [](const char *name, const QByteArray &record, char letter,
+                         const QByteArray &type = windowsMsg, WPARAM event = DBT_DEVICEARRIVAL,
+                         UINT id = WM_DEVICECHANGE) {
+        QTest::addRow("%s", name) << type << id << event << record
+                                  << (letter ? QChar(letter) : QChar());
+    };
+    const QByteArray e = arrival(bit('E'));
 
-    const UINT change = WM_DEVICECHANGE;
-    const WPARAM arrival = DBT_DEVICEARRIVAL;
-    const DWORD volume = DBT_DEVTYP_VOLUME;
-    const WORD none = 0;
-
-    // Under Xvfb the installed filter receives xcb events: reading one as MSG would crash.
-    QTest::addRow("xcb event, not read") << QByteArray("xcb_generic_event_t") << false << change
-                                         << arrival << volume << bit('E') << none << QChar();
-    QTest::addRow("dispatcher's copy of an arrival")
-        << QByteArray("windows_dispatcher_MSG") << true << change << arrival << volume << bit('E')
-        << none << QChar();
-    QTest::addRow("event type with a trailing byte")
-        << QByteArray("windows_generic_MSG\0", 20) << true << change << arrival << volume
-        << bit('E') << none << QChar();
-    QTest::addRow("volume removal")
-        << windowsMsg << true << change << WPARAM(DBT_DEVICEREMOVECOMPLETE) << volume << bit('E')
-        << none << QChar();
-    QTest::addRow("arrival of a device interface")
-        << windowsMsg << true << change << arrival << DWORD(DBT_DEVTYP_DEVICEINTERFACE) << bit('E')
-        << none << QChar();
-    QTest::addRow("arrival of a port") << windowsMsg << true << change << arrival
-                                       << DWORD(DBT_DEVTYP_PORT) << bit('E') << none << QChar();
-    QTest::addRow("other message with the arrival code")
-        << windowsMsg << true << UINT(WM_CLOSE) << arrival << volume << bit('E') << none << QChar();
-    QTest::addRow("volume E") << windowsMsg << true << change << arrival << volume << bit('E')
-                              << none << QChar('E');
-    QTest::addRow("mask with D and F") << windowsMsg << true << change << arrival << volume
-                                       << (bit('D') | bit('F')) << none << QChar('D');
-    QTest::addRow("mask with A") << windowsMsg << true << change << arrival << volume << bit('A')
-                                 << none << QChar('A');
-    QTest::addRow("mask with Z") << windowsMsg << true << change << arrival << volume << bit('Z')
-                                 << none << QChar('Z');
-    QTest::addRow("empty mask: the character after Z")
-        << windowsMsg << true << change << arrival << volume << DWORD(0) << none << QChar('[');
-    QTest::addRow("only bits beyond Z") << windowsMsg << true << change << arrival << volume
-                                        << DWORD(0xFC000000) << none << QChar('[');
-    QTest::addRow("bits beyond Z besides F")
-        << windowsMsg << true << change << arrival << volume << (DWORD(0x80000000) | bit('F'))
-        << none << QChar('F');
-    QTest::addRow("network volume") << windowsMsg << true << change << arrival << volume << bit('E')
-                                    << WORD(DBTF_NET) << QChar('E');
+    // Under Xvfb the filter receives xcb events: reading one as a MSG would crash.
+    row("xcb event", e, 0, "xcb_generic_event_t");
+    row("dispatcher's copy of an arrival", e, 0, "windows_dispatcher_MSG");
+    row("event type with a trailing byte", e, 0, QByteArray("windows_generic_MSG\0", 20));
+    row("volume removal", e, 0, windowsMsg, DBT_DEVICEREMOVECOMPLETE);
+    row("other message with the arrival code", e, 0, windowsMsg, DBT_DEVICEARRIVAL, WM_CLOSE);
+    row("arrival of a port", arrival(bit('E'), DBT_DEVTYP_PORT), 0);
+    row("arrival of a device interface", arrival(bit('E'), 5), 0);
+    row("volume E", e, 'E');
+    row("D and F: the first", arrival(bit('D') | bit('F')), 'D');
+    row("A", arrival(bit('A')), 'A');
+    row("Z", arrival(bit('Z')), 'Z');
+    row("empty mask: the character after Z", arrival(0), '[');
+    row("only bits beyond Z", arrival(0xFC000000), '[');
+    row("bits beyond Z besides F", arrival(0x80000000 | bit('F')), 'F');
+    // Windows guarantees only the stated size behind lParam.
+    row("null record", QByteArray(), 0);
+    row("size field only", arrival(bit('E'), DBT_DEVTYP_VOLUME, 4), 0);
+    row("common header claiming a volume", arrival(bit('E'), DBT_DEVTYP_VOLUME, 12), 0);
+    row("one byte of the mask", arrival(bit('E'), DBT_DEVTYP_VOLUME, 13), 0);
+    row("up to the mask, without the flags", arrival(bit('E'), DBT_DEVTYP_VOLUME, 16), 'E');
 }
 
 void TestWinDetector::filtersOnlyVolumeArrivals()
 {
     QFETCH(QByteArray, eventType);
-    QFETCH(bool, withMessage);
-    QFETCH(UINT, message);
+    QFETCH(UINT, id);
     QFETCH(WPARAM, event);
-    QFETCH(DWORD, deviceType);
-    QFETCH(DWORD, unitMask);
-    QFETCH(WORD, flags);
+    QFETCH(QByteArray, record);
     QFETCH(QChar, letter);
-
-    const DEV_BROADCAST_VOLUME broadcast = volumeBroadcast(unitMask, deviceType, flags);
-    MSG msg = deviceChange(event, &broadcast, message);
-    expectFiltered(eventType, withMessage ? &msg : nullptr, letter);
+    WinDetectorHelper helper;
+    QSignalSpy appeared(&helper, &WinDetectorHelper::diskAppeared);
+    long result = -7;
+    MSG msg = message(record, event, id);
+    const bool xcb = eventType.startsWith("xcb");
+    QCOMPARE(helper.nativeEventFilter(eventType, xcb ? nullptr : &msg, &result), !letter.isNull());
+    QCOMPARE(result, letter.isNull() ? -7L : 1L);
+    QCOMPARE(appeared.count(), letter.isNull() ? 0 : 1);
+    if (!letter.isNull())
+        QCOMPARE(appeared.first().first().value<QChar>(), letter);
 }
 
-void TestWinDetector::readsNoFurtherThanTheStatedRecordSize_data()
-{
-    QTest::addColumn<int>("recordSize"); // 0: lParam is null
-    QTest::addColumn<QChar>("letter"); // null: not consumed, nothing emitted
-
-    QTest::addRow("null record") << 0 << QChar();
-    QTest::addRow("size field only") << 4 << QChar();
-    QTest::addRow("common header claiming a volume") << 12 << QChar();
-    QTest::addRow("header and one byte of the mask") << 13 << QChar();
-    QTest::addRow("up to the mask, without the flags") << 16 << QChar('E');
-    QTest::addRow("whole volume record") << int(sizeof(DEV_BROADCAST_VOLUME)) << QChar('E');
-}
-
-// Windows guarantees only dbch_size bytes behind lParam; the memory after a short record is not
-// the rest of a volume record.
-void TestWinDetector::readsNoFurtherThanTheStatedRecordSize()
-{
-    QFETCH(int, recordSize);
-    QFETCH(QChar, letter);
-
-    const DEV_BROADCAST_VOLUME full = volumeBroadcast(bit('E'));
-    QByteArray record(reinterpret_cast<const char *>(&full), sizeof(full));
-    record.truncate(recordSize);
-    const DWORD statedSize = DWORD(recordSize);
-    if (recordSize >= int(sizeof(statedSize)))
-        memcpy(record.data(), &statedSize, sizeof(statedSize));
-    MSG msg = deviceChange(DBT_DEVICEARRIVAL,
-        recordSize ? reinterpret_cast<const DEV_BROADCAST_VOLUME *>(record.constData()) : nullptr);
-    expectFiltered(windowsMsg, &msg, letter);
-}
-
-void TestWinDetector::recognisesOnlyTheProductsVolume_data()
+void TestWinDetector::reportsOnlyTheProductsVolumeWhileStarted_data()
 {
     QTest::addColumn<Setup>("setup");
     QTest::addColumn<DWORD>("unitMask");
     QTest::addColumn<QString>("mountPath"); // empty: not recognised
-
     QTest::addRow("product's volume")
-        << Setup([] { plugProduct('E'); }) << bit('E') << QStringLiteral("E:/");
-    QTest::addRow("unrelated stick") << Setup([] { plugOtherStick('G'); }) << bit('G') << QString();
-    QTest::addRow("unrelated stick while the product is on E") << Setup([] {
-        plugProduct('E');
-        plugOtherStick('G');
+        << Setup([] { plug(product, 3, 'E'); }) << bit('E') << QStringLiteral("E:/");
+    QTest::addRow("other stick while the product is on E") << Setup([] {
+        plug(product, 3, 'E');
+        plug(otherStick, 2, 'G');
     }) << bit('G') << QString();
-    QTest::addRow("mask with D and F, product on F")
-        << Setup([] { plugProduct('F'); }) << (bit('D') | bit('F')) << QString();
-    QTest::addRow("mask with D and F, product on D")
-        << Setup([] { plugProduct('D'); }) << (bit('D') | bit('F')) << QStringLiteral("D:/");
-    QTest::addRow("mask without a letter")
-        << Setup([] { plugProduct('E'); }) << DWORD(0) << QString();
+    QTest::addRow("D and F, product on F")
+        << Setup([] { plug(product, 3, 'F'); }) << (bit('D') | bit('F')) << QString();
+    QTest::addRow("D and F, product on D")
+        << Setup([] { plug(product, 3, 'D'); }) << (bit('D') | bit('F')) << QStringLiteral("D:/");
     QTest::addRow("product on a fixed disk")
-        << Setup([] { plugProduct('E', DRIVE_FIXED); }) << bit('E') << QString();
+        << Setup([] { plug(product, 3, 'E', DRIVE_FIXED); }) << bit('E') << QString();
 }
 
-void TestWinDetector::recognisesOnlyTheProductsVolume()
+void TestWinDetector::reportsOnlyTheProductsVolumeWhileStarted()
 {
     QFETCH(Setup, setup);
     QFETCH(DWORD, unitMask);
     QFETCH(QString, mountPath);
     setup();
-
-    int calls = 0;
-    QString pathAtCallback;
-    int tasksAtCallback = -1;
-    std::unique_ptr<WinDetector> detector;
-    detector = std::make_unique<WinDetector>([&] {
-        ++calls;
-        pathAtCallback = detector->mountPath();
-        tasksAtCallback = QThreadPool::globalInstance()->activeThreadCount();
+    auto detector = std::make_unique<DeviceDetector>([](std::function<void()> callback) {
+        return std::make_unique<WinDetector>(std::move(callback));
     });
-    detector->start(vid, pid, QStringLiteral("Tarsel Updater"));
-    // Keeps a started pop-up closer in its first sleep, where the pool can count it.
+    QStringList reported;
+    QVector<int> closersAtReport;
+    connect(detector.get(), &DeviceDetector::detected, [&](const QString &path) {
+        reported << path;
+        closersAtReport << QThreadPool::globalInstance()->activeThreadCount();
+    });
+    // Keeps a started pop-up closer in its first sleep, where the pool counts it.
     WinSim::holdSleepers(true);
-
-    const DEV_BROADCAST_VOLUME broadcast = volumeBroadcast(unitMask);
-    MSG msg = deviceChange(DBT_DEVICEARRIVAL, &broadcast);
+    const QByteArray record = arrival(unitMask);
     long result = -7;
-    QVERIFY(dispatch(&msg, &result));
-    QCOMPARE(result, 1L);
 
-    const bool recognised = !mountPath.isEmpty();
-    QCOMPARE(calls, recognised ? 1 : 0);
-    QCOMPARE(detector->mountPath(), mountPath);
-    QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), recognised ? 1 : 0);
-    if (recognised) {
-        QCOMPARE(pathAtCallback, mountPath);
-        QCOMPARE(tasksAtCallback, 1);
+    QVERIFY2(!dispatch(message(record), &result), "filter installed before start");
+    detector->start(vid, pid, QStringLiteral("Tarsel Updater"));
+    QVERIFY(!dispatch(message(record, DBT_DEVICEREMOVECOMPLETE), &result));
+    QCOMPARE(result, -7L);
+    QStringList paths;
+    QVector<int> closers;
+    for (int arrivals = 1; arrivals <= 2; ++arrivals) {
+        QVERIFY(dispatch(message(record), &result));
+        QCOMPARE(result, 1L);
+        if (!mountPath.isEmpty()) {
+            paths << mountPath;
+            closers << arrivals; // started before the report
+        }
+        QCOMPARE(reported, paths);
+        QCOMPARE(closersAtReport, closers);
+        QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), closers.size());
+    }
+    detector.reset();
+    result = -7;
+    QVERIFY2(!dispatch(message(record), &result), "filter still installed after deletion");
+    QCOMPARE(result, -7L);
+}
+
+void TestWinDetector::closesAutoPlayPopUps_data()
+{
+    QTest::addColumn<QVector<PopUp>>("windows");
+    QTest::addColumn<qint64>("endFrom");
+    QTest::addColumn<qint64>("endBy");
+    const auto row = [](const char *name, const QVector<PopUp> &windows, qint64 from = 3000,
+                         qint64 by = 3050) { QTest::addRow("%s", name) << windows << from << by; };
+    const QString autoPlay = QStringLiteral("AutoPlay");
+
+    row("open pop-up closed before the first sleep", { { autoPlay, 0, 0, 0 } });
+    row("pop-up opening after two seconds", { { autoPlay, 2010, 2010, 2060 } });
+    row("pop-up opening at the end of the watch", { { autoPlay, 2990, 2990, 3040 } }, 3000, 3100);
+    row("pop-up opening after the watch", { { autoPlay, 3100, -1, -1 } });
+    row("other title containing AutoPlay", { { "AutoPlay settings", 0, 0, 0 } });
+    row("lower-case autoplay", { { "autoplay", 0, -1, -1 } });
+    row("untitled window before the pop-up", { { "", 0, -1, -1 }, { autoPlay, 0, 0, 0 } });
+    row("fragment beyond the 2047th character", { { titleWithAutoPlayAt(2040, 2048), 0, -1, -1 } });
+    row("fragment ending at the 2047th character",
+        { { titleWithAutoPlayAt(2039, 2048), 0, 0, 0 } });
+    row("two pop-ups, one per pass", { { "AutoPlay 1", 0, 0, 0 }, { "AutoPlay 2", 0, 1, 50 } });
+    row("no window", {});
+    // Found again on every pass, past the three-second watch, but not for ever.
+    row("pop-up ignoring WM_CLOSE", { { autoPlay, 0, 0, 0, WinSim::Window::IgnoresClose } }, 10000,
+        10050);
+    row("hung pop-up", { { autoPlay, 0, 0, 0, WinSim::Window::Hung } }, 10000, 10050);
+}
+
+void TestWinDetector::closesAutoPlayPopUps()
+{
+    QFETCH(QVector<PopUp>, windows);
+    QFETCH(qint64, endFrom);
+    QFETCH(qint64, endBy);
+    QVector<HWND> handles;
+    for (const PopUp &w : windows)
+        handles << WinSim::addWindow(w.title, w.behaviour, w.appearsAt);
+
+    CloseAutoPlayPopUpTask().run();
+
+    const qint64 end = qint64(WinSim::now());
+    QVERIFY2(end >= endFrom && end <= endBy, qPrintable(QString::number(end)));
+    for (int i = 0; i < windows.size(); ++i) {
+        const QVector<WinSim::Sent> sent = WinSim::sentTo(handles[i]);
+        if (windows[i].closedFrom < 0) {
+            QVERIFY(sent.isEmpty());
+            continue;
+        }
+        QVERIFY(!sent.isEmpty());
+        const qint64 first = qint64(sent.first().time);
+        QVERIFY2(first >= windows[i].closedFrom && first <= windows[i].closedBy,
+            qPrintable(QString::number(first)));
+        for (const WinSim::Sent &s : sent) {
+            QCOMPARE(s.message, UINT(WM_CLOSE));
+            QCOMPARE(s.flags, UINT(SMTO_ABORTIFHUNG));
+            QCOMPARE(s.timeout, 500u);
+        }
+        if (windows[i].behaviour == WinSim::Window::Closes)
+            QCOMPARE(sent.size(), 1);
+        else
+            QVERIFY(sent.size() > 3000 / 50 && qint64(sent.last().time) >= end - 50);
     }
 }
 
-void TestWinDetector::staysArmedAfterARecognition()
+void TestWinDetector::closesAPopUpOpeningWhileItRunsOnThePool()
 {
-    plugProduct('E');
-    int calls = 0;
-    WinDetector detector([&calls] { ++calls; });
-    detector.start(vid, pid, QString());
+    // As the detector starts it: on a pool thread, while this thread changes the desktop.
     WinSim::holdSleepers(true);
-
-    const DEV_BROADCAST_VOLUME broadcast = volumeBroadcast(bit('E'));
-    MSG msg = deviceChange(DBT_DEVICEARRIVAL, &broadcast);
-    long result = 0;
-    QVERIFY(dispatch(&msg, &result));
-    QVERIFY(dispatch(&msg, &result));
-    QCOMPARE(calls, 2);
-    QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 2);
+    QThreadPool::globalInstance()->start(new CloseAutoPlayPopUpTask, 0);
+    QTRY_COMPARE(WinSim::heldSleepers(), 1);
+    const HWND popUp = WinSim::addWindow(QStringLiteral("AutoPlay"));
+    WinSim::holdSleepers(false);
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+    QCOMPARE(WinSim::sentTo(popUp).size(), 1);
+    QCOMPARE(WinSim::sentTo(popUp).first().time, ULONGLONG(50));
+    QVERIFY(WinSim::now() >= 3000);
 }
 
-void TestWinDetector::deviceDetectorReportsWhileArmed()
-{
-    plugProduct('E');
-    auto detector = std::make_unique<DeviceDetector>(
-        [](std::function<void()> callback) -> std::unique_ptr<IDetector> {
-            return std::make_unique<WinDetector>(std::move(callback));
-        });
-    QSignalSpy detected(detector.get(), &DeviceDetector::detected);
-
-    const DEV_BROADCAST_VOLUME broadcast = volumeBroadcast(bit('E'));
-    MSG arrival = deviceChange(DBT_DEVICEARRIVAL, &broadcast);
-    MSG removal = deviceChange(DBT_DEVICEREMOVECOMPLETE, &broadcast);
-    long result = -7;
-
-    QVERIFY2(!dispatch(&arrival, &result), "filter installed before start");
-    detector->start(vid, pid, QStringLiteral("Tarsel Updater"));
-    QVERIFY(!dispatch(&removal, &result));
-    QCOMPARE(result, -7L);
-    QVERIFY(dispatch(&arrival, &result));
-    QCOMPARE(detected.count(), 1);
-    QCOMPARE(detected.first().first().toString(), QStringLiteral("E:/"));
-
-    detector.reset();
-    result = -7;
-    QVERIFY2(!dispatch(&arrival, &result), "filter still installed after deletion");
-    QCOMPARE(result, -7L);
-}
-
-void TestWinDetector::passesTheRealWindowSystemsEventsOn()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        QSKIP("needs an X display (run under xvfb-run)");
-    // Filters installed later run first, so this one counts what the detector let through.
-    XcbEventCounter counter;
-    QCoreApplication::instance()->installNativeEventFilter(&counter);
-    WinDetector detector([] {});
-    detector.start(vid, pid, QString());
-
-    QWindow window;
-    window.resize(120, 80);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCoreApplication::processEvents();
-    QVERIFY(counter.count > 0);
-}
-
-void TestWinDetector::castsToItsInterfaces()
-{
-    WinDetector detector([] {});
-    QCOMPARE(detector.metaObject()->className(), "WinDetector");
-    QCOMPARE(detector.metaObject()->methodCount(), QObject::staticMetaObject.methodCount());
-    QCOMPARE(detector.metaObject()->propertyCount(), QObject::staticMetaObject.propertyCount());
-    QCOMPARE(detector.qt_metacast("IDetector"),
-        static_cast<void *>(static_cast<IDetector *>(&detector)));
-    QCOMPARE(qobject_cast<IDetector *>(&detector), static_cast<IDetector *>(&detector));
-
-    WinDetectorHelper helper;
-    const QMetaObject *meta = helper.metaObject();
-    QCOMPARE(meta->className(), "WinDetectorHelper");
-    QCOMPARE(helper.qt_metacast("QAbstractNativeEventFilter"),
-        static_cast<void *>(static_cast<QAbstractNativeEventFilter *>(&helper)));
-    QCOMPARE(meta->methodCount() - meta->methodOffset(), 1);
-    const QMetaMethod signal = meta->method(meta->methodOffset());
-    QCOMPARE(signal.methodType(), QMetaMethod::Signal);
-    QCOMPARE(signal.methodSignature(), QByteArray("diskAppeared(QChar)"));
-    QCOMPARE(signal.parameterNames(), QList<QByteArray> { "diskLetter" });
-}
-
-int main(int argc, char **argv)
-{
-    // Without a display only the case that needs one is skipped.
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    TestWinDetector test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestWinDetector)
 #include "tst_windetector.moc"

@@ -1,3 +1,2 @@
 #pragma once
-
-// The GUIDs of winioctl.h are already defined where they are declared.
+// Nothing to define: winioctl.h defines the GUIDs.
