@@ -1,327 +1,184 @@
-// The Windows functions of include/, answered from one in-memory machine. Each checks its
-// arguments as Windows does where the detector could get them wrong, and fails the Windows way.
+// The Windows functions of include/, answered from WinSim::machine. Each checks
+// its arguments as Windows does where the detector could get them wrong, and
+// fails the Windows way.
 #include "winsim.h"
 
-#include <dbt.h>
 #include <setupapi.h>
 #include <winioctl.h>
 
-#include <QHash>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
-#include <utility>
 
 using namespace WinSim;
+using Lock = std::unique_lock<std::mutex>;
 
 namespace {
 
-struct Instance
-{
-    QString id;
-    DEVINST node, parent;
-};
-// A disk interface (node set) or a volume (type set).
-struct Device
-{
-    QString path;
-    DEVINST node;
-    UINT type;
-    std::optional<DWORD> number;
-    Access access;
-};
-struct Win
-{
-    QString title;
-    Window behaviour;
-    ULONGLONG appearsAt;
-    bool closed;
-    QVector<Sent> sent;
-};
-struct State
-{
-    QVector<Instance> instances;
-    std::function<void()> afterSizeQuery;
-    QVector<Device> devices;
-    bool failSets = false;
-    QHash<QString, QVector<DWORD>> accesses;
-    quintptr nextHandle = 0x1000;
-    QHash<quintptr, std::optional<DWORD>> handles;
-    QHash<quintptr, QVector<int>> sets; // indices of their disks in devices
-    int badReleases = 0;
-    QVector<Win> windows;
-    ULONGLONG clock = 0;
-    bool hold = false;
-    int held = 0;
-};
-
 std::mutex mutex;
-std::condition_variable sleepersReleased;
-State s;
+std::condition_variable released;
+Machine &m = machine;
 
-using Lock = std::unique_lock<std::mutex>;
-
-QVector<WCHAR> idList()
+QString idList()
 {
-    QVector<WCHAR> list;
-    for (const Instance &i : qAsConst(s.instances)) {
-        for (QChar c : i.id)
-            list.append(c.unicode());
-        list.append(0);
-    }
-    list.append(0);
-    return list;
+    QString list;
+    for (const Instance &i : qAsConst(m.instances))
+        list += i.id + QChar(0);
+    return list + QChar(0);
 }
 
-Device *device(const QString &path)
+const Device *device(const QString &path)
 {
-    for (Device &d : s.devices) {
+    for (const Device &d : qAsConst(m.devices)) {
         if (d.path.compare(path, Qt::CaseInsensitive) == 0)
             return &d;
     }
     return nullptr;
 }
 
-Win *window(HWND handle)
+Window *shown(HWND handle)
 {
-    const int i = int((quintptr(handle) - 0x20000) / 16);
-    if (i < 0 || i >= s.windows.size() || s.windows[i].closed || s.windows[i].appearsAt > s.clock)
-        return nullptr;
-    return &s.windows[i];
+    Window *w = m.windows.data() + (quintptr(handle) - 1);
+    return w->closed ? nullptr : w;
 }
 
 HANDLE newHandle()
 {
-    return reinterpret_cast<HANDLE>(s.nextHandle += 4);
+    return reinterpret_cast<HANDLE>(quintptr(0x1000 + 8 * (m.handles.size() + m.sets.size())));
 }
 
 } // namespace
 
-namespace WinSim {
+Machine WinSim::machine;
 
-void reset()
+void WinSim::reset()
 {
-    Lock lock(mutex);
-    s = State();
-    sleepersReleased.notify_all();
+    const Lock lock(mutex);
+    m = Machine();
 }
 
-DEVINST addDevice(const QString &instanceId, DEVINST parent, bool present)
+DEVINST WinSim::addDevice(const QString &id, DEVINST parent)
 {
-    Lock lock(mutex);
-    // Start high, so that an index taken for a node shows.
-    const DEVINST node = present ? DEVINST(0x100 + s.instances.size()) : 0;
-    s.instances.append({ instanceId, node, parent });
-    return node;
+    m.instances.append({ id, parent });
+    return DEVINST(0xFF + m.instances.size());
 }
 
-void afterNextListSizeQuery(std::function<void()> change)
+void WinSim::holdSleepers(bool hold)
 {
-    Lock lock(mutex);
-    s.afterSizeQuery = std::move(change);
+    const Lock lock(mutex);
+    m.holdSleepers = hold;
+    released.notify_all();
 }
 
-void addDisk(DEVINST node, const QString &path, std::optional<DWORD> number, Access access)
+CONFIGRET CM_Get_Device_ID_List_SizeW(ULONG *length, LPCWSTR, ULONG)
 {
-    Lock lock(mutex);
-    s.devices.append({ path, node, 0, number, access });
-}
-
-void failDeviceInfoSets()
-{
-    Lock lock(mutex);
-    s.failSets = true;
-}
-
-void addVolume(char letter, UINT type, std::optional<DWORD> number, Access access)
-{
-    Lock lock(mutex);
-    s.devices.append({ QStringLiteral("\\\\.\\%1:").arg(letter), 0, type, number, access });
-}
-
-QVector<DWORD> accessesRequested(const QString &path)
-{
-    Lock lock(mutex);
-    return s.accesses.value(path.toLower());
-}
-
-int leaks()
-{
-    Lock lock(mutex);
-    return s.handles.size() + s.sets.size() + s.badReleases;
-}
-
-HWND addWindow(const QString &title, Window behaviour, ULONGLONG appearsAt)
-{
-    Lock lock(mutex);
-    s.windows.append({ title, behaviour, appearsAt, false, {} });
-    return reinterpret_cast<HWND>(quintptr(0x20000 + 16 * (s.windows.size() - 1)));
-}
-
-QVector<Sent> sentTo(HWND handle)
-{
-    Lock lock(mutex);
-    return s.windows.value(int((quintptr(handle) - 0x20000) / 16)).sent;
-}
-
-ULONGLONG now()
-{
-    Lock lock(mutex);
-    return s.clock;
-}
-
-void holdSleepers(bool hold)
-{
-    Lock lock(mutex);
-    s.hold = hold;
-    sleepersReleased.notify_all();
-}
-
-int heldSleepers()
-{
-    Lock lock(mutex);
-    return s.held;
-}
-
-} // namespace WinSim
-
-CONFIGRET WINAPI CM_Get_Device_ID_List_SizeW(PULONG length, PCWSTR, ULONG)
-{
-    Lock lock(mutex);
     *length = ULONG(idList().size());
-    const std::function<void()> change = std::exchange(s.afterSizeQuery, nullptr);
-    lock.unlock();
-    if (change)
-        change();
+    if (m.afterListSizeQuery)
+        m.afterListSizeQuery();
     return CR_SUCCESS;
 }
 
-CONFIGRET WINAPI CM_Get_Device_ID_ListW(PCWSTR, PWCHAR buffer, ULONG length, ULONG)
+CONFIGRET CM_Get_Device_ID_ListW(LPCWSTR, WCHAR *buffer, ULONG length, ULONG)
 {
-    Lock lock(mutex);
-    const QVector<WCHAR> list = idList();
-    // A short buffer gets an unterminated start of the list, to punish a caller that reads it.
-    std::memcpy(buffer, list.constData(), qMin(length, ULONG(list.size())) * sizeof(WCHAR));
+    const QString list = idList();
+    // A short buffer gets an unterminated start of the list, for a careless
+    // caller to read.
+    std::memcpy(buffer, list.utf16(), qMin(length, ULONG(list.size())) * sizeof(WCHAR));
     return length < ULONG(list.size()) ? CR_BUFFER_SMALL : CR_SUCCESS;
 }
 
-CONFIGRET WINAPI CM_Locate_DevNodeW(DEVINST *devInst, WCHAR *deviceId, ULONG)
+CONFIGRET CM_Locate_DevNodeW(DEVINST *node, WCHAR *id, ULONG)
 {
-    Lock lock(mutex);
-    *devInst = 0;
-    for (const Instance &i : qAsConst(s.instances)) {
-        if (i.node && i.id.compare(QString::fromUtf16(deviceId), Qt::CaseInsensitive) == 0) {
-            *devInst = i.node;
-            return CR_SUCCESS;
-        }
-    }
-    return CR_NO_SUCH_DEVNODE;
+    const auto found = std::find_if(m.instances.cbegin(), m.instances.cend(),
+        [id](auto &i) { return i.id.compare(QString::fromUtf16(id), Qt::CaseInsensitive) == 0; });
+    *node = found == m.instances.cend() ? 0 : DEVINST(0x100 + (found - m.instances.cbegin()));
+    return *node ? CR_SUCCESS : CR_NO_SUCH_DEVNODE;
 }
 
-CONFIGRET WINAPI CM_Get_Child(DEVINST *devInst, DEVINST parent, ULONG)
+CONFIGRET CM_Get_Child(DEVINST *child, DEVINST node, ULONG)
 {
-    Lock lock(mutex);
-    *devInst = 0;
-    if (parent == 0)
-        return CR_INVALID_DEVNODE;
-    for (const Instance &i : qAsConst(s.instances)) {
-        if (i.node && i.parent == parent) {
-            *devInst = i.node;
-            return CR_SUCCESS;
-        }
-    }
-    return CR_NO_SUCH_DEVNODE;
+    const auto found = std::find_if(m.instances.cbegin(), m.instances.cend(),
+        [node](auto &i) { return node && i.parent == node; });
+    *child = found == m.instances.cend() ? 0 : DEVINST(0x100 + (found - m.instances.cbegin()));
+    return *child ? CR_SUCCESS : CR_NO_SUCH_DEVNODE;
 }
 
-HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID *classGuid, PCWSTR enumerator, HWND, DWORD flags)
+HDEVINFO SetupDiGetClassDevsW(const GUID *guid, LPCWSTR enumerator, HWND, DWORD flags)
 {
-    Lock lock(mutex);
-    if (s.failSets || enumerator || !classGuid)
+    if (m.failDeviceInfoSets || enumerator)
         return INVALID_HANDLE_VALUE;
-    QVector<int> disks;
-    // Without DIGCF_DEVICEINTERFACE the GUID names a setup class, which has no disk interfaces.
-    for (int i = 0; i < s.devices.size(); ++i) {
-        if (s.devices[i].node && (flags & DIGCF_DEVICEINTERFACE)
-            && *classGuid == GUID_DEVINTERFACE_DISK)
-            disks.append(i);
-    }
     const HANDLE set = newHandle();
-    s.sets.insert(quintptr(set), disks);
+    // Without DIGCF_DEVICEINTERFACE the GUID names a setup class, which has no
+    // interfaces.
+    m.sets.insert(quintptr(set),
+        (flags & DIGCF_DEVICEINTERFACE) && guid->Data1 == GUID_DEVINTERFACE_DISK.Data1);
     return set;
 }
 
-BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO set, SP_DEVINFO_DATA *, const GUID *, DWORD index,
-    SP_DEVICE_INTERFACE_DATA *interfaceData)
+BOOL SetupDiEnumDeviceInterfaces(
+    HDEVINFO set, SP_DEVINFO_DATA *, const GUID *, DWORD index, SP_DEVICE_INTERFACE_DATA *data)
 {
-    Lock lock(mutex);
-    const QVector<int> disks = s.sets.value(quintptr(set));
-    if (interfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) || index >= DWORD(disks.size()))
-        return FALSE;
-    interfaceData->Reserved = ULONG_PTR(disks[int(index)] + 1);
-    return TRUE;
+    for (int i = 0;
+         m.sets.value(quintptr(set)) && data->cbSize == sizeof(*data) && i < m.devices.size();
+         ++i) {
+        if (m.devices[i].node && index-- == 0) {
+            data->Reserved = std::uintptr_t(i);
+            return TRUE;
+        }
+    }
+    return FALSE;
 }
 
-BOOL WINAPI SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *interfaceData,
-    SP_DEVICE_INTERFACE_DETAIL_DATA_W *detail, DWORD detailSize, PDWORD requiredSize,
-    SP_DEVINFO_DATA *devInfo)
+BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *data,
+    SP_DEVICE_INTERFACE_DETAIL_DATA_W *detail, DWORD size, DWORD *required, SP_DEVINFO_DATA *info)
 {
-    Lock lock(mutex);
-    const int disk = int(interfaceData->Reserved) - 1;
-    if (interfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)
-        || !s.sets.value(quintptr(set)).contains(disk))
-        return FALSE;
-    const Device &d = s.devices[disk];
+    const Device &disk = m.devices.at(int(data->Reserved));
     const DWORD offset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
-    const DWORD needed = offset + DWORD(d.path.size() + 1) * sizeof(WCHAR);
-    if (requiredSize)
-        *requiredSize = needed;
+    const DWORD needed = offset + DWORD(disk.path.size() + 1) * sizeof(WCHAR);
+    if (required)
+        *required = needed;
     // cbSize is the size of the fixed part, not of the buffer.
-    if (!detail || detail->cbSize != sizeof(*detail) || detailSize < needed
-        || (devInfo && devInfo->cbSize != sizeof(*devInfo)))
+    if (!m.sets.contains(quintptr(set)) || data->cbSize != sizeof(*data) || !detail
+        || detail->cbSize != sizeof(*detail) || size < needed || info->cbSize != sizeof(*info))
         return FALSE;
-    std::memcpy(reinterpret_cast<char *>(detail) + offset, d.path.utf16(), needed - offset);
-    if (devInfo)
-        devInfo->DevInst = d.node;
+    std::memcpy(reinterpret_cast<char *>(detail) + offset, disk.path.utf16(), needed - offset);
+    info->DevInst = disk.node;
     return TRUE;
 }
 
-BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO set)
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set)
 {
-    Lock lock(mutex);
-    s.badReleases += s.sets.remove(quintptr(set)) ? 0 : 1;
+    m.badReleases += m.sets.remove(quintptr(set)) ? 0 : 1;
     return TRUE;
 }
 
-HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, void *,
-    DWORD creationDisposition, DWORD, HANDLE)
+HANDLE CreateFileW(
+    LPCWSTR name, DWORD access, DWORD share, void *, DWORD disposition, DWORD, HANDLE)
 {
-    Lock lock(mutex);
-    const QString path = QString::fromUtf16(fileName);
-    s.accesses[path.toLower()].append(desiredAccess);
-    const Device *d = device(path);
-    const Access needed = desiredAccess & GENERIC_WRITE ? Access::ReadWrite
-        : desiredAccess & GENERIC_READ                  ? Access::ReadOnly
-                                                        : Access::QueryOnly;
+    m.accessesRequested.append(access);
+    const Device *d = device(QString::fromUtf16(name));
+    const Access needed = (access & GENERIC_WRITE) ? Access::ReadWrite
+        : (access & GENERIC_READ)                  ? Access::Read
+                                                   : Access::Query;
     // The mounted file system holds the device open for reading and writing.
-    if (!d || creationDisposition != OPEN_EXISTING || d->access < needed
-        || shareMode != (FILE_SHARE_READ | FILE_SHARE_WRITE))
+    if (!d || d->access < needed || disposition != OPEN_EXISTING
+        || share != (FILE_SHARE_READ | FILE_SHARE_WRITE))
         return INVALID_HANDLE_VALUE;
     const HANDLE handle = newHandle();
-    s.handles.insert(quintptr(handle), d->number);
+    m.handles.insert(quintptr(handle), d->number);
     return handle;
 }
 
-BOOL WINAPI CloseHandle(HANDLE object)
+BOOL CloseHandle(HANDLE object)
 {
-    Lock lock(mutex);
-    s.badReleases += s.handles.remove(quintptr(object)) ? 0 : 1;
+    m.badReleases += m.handles.remove(quintptr(object)) ? 0 : 1;
     return TRUE;
 }
 
-BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, PVOID, DWORD, PVOID out, DWORD outSize,
-    PDWORD returned, OVERLAPPED *overlapped)
+BOOL DeviceIoControl(HANDLE device, DWORD code, void *, DWORD, void *out, DWORD outSize,
+    DWORD *returned, OVERLAPPED *overlapped)
 {
-    Lock lock(mutex);
-    const std::optional<DWORD> number = s.handles.value(quintptr(device));
+    const std::optional<DWORD> number = m.handles.value(quintptr(device));
     if (!number || code != IOCTL_STORAGE_GET_DEVICE_NUMBER
         || outSize < sizeof(STORAGE_DEVICE_NUMBER) || !returned || overlapped)
         return FALSE;
@@ -330,70 +187,61 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, PVOID, DWORD, PVOID out, 
     return TRUE;
 }
 
-UINT WINAPI GetDriveTypeW(LPCWSTR rootPathName)
+UINT GetDriveTypeW(LPCWSTR rootPath)
 {
-    Lock lock(mutex);
-    const QString root = QString::fromUtf16(rootPathName);
     // The trailing backslash is required.
-    const Device *d = root.size() == 3 && root.endsWith(QLatin1String(":\\"))
+    const QString root = QString::fromUtf16(rootPath);
+    const Device *volume = root.size() == 3 && root.endsWith(QLatin1String(":\\"))
         ? device(QLatin1String("\\\\.\\") + root.left(2))
         : nullptr;
-    return d ? d->type : DRIVE_NO_ROOT_DIR;
+    return volume ? volume->driveType : DRIVE_NO_ROOT_DIR;
 }
 
-void WINAPI Sleep(DWORD milliseconds)
+void Sleep(DWORD milliseconds)
 {
     Lock lock(mutex);
-    ++s.held;
-    sleepersReleased.wait(lock, [] { return !s.hold; });
-    --s.held;
-    s.clock += milliseconds;
+    released.wait(lock, [] { return !m.holdSleepers; });
+    m.clock += milliseconds;
 }
 
-ULONGLONG WINAPI GetTickCount64()
+ULONGLONG GetTickCount64()
 {
-    return now();
+    const Lock lock(mutex);
+    return m.clock;
 }
 
-BOOL WINAPI EnumWindows(WNDENUMPROC enumFunc, LPARAM lParam)
+BOOL EnumWindows(BOOL (*callback)(HWND, LPARAM), LPARAM parameter)
 {
     Lock lock(mutex);
     QVector<HWND> visible;
-    for (int i = 0; i < s.windows.size(); ++i) {
-        const HWND handle = reinterpret_cast<HWND>(quintptr(0x20000 + 16 * i));
-        if (window(handle))
-            visible.append(handle);
+    for (quintptr i = 1; i <= quintptr(m.windows.size()); ++i) {
+        if (shown(HWND(i)))
+            visible.append(HWND(i));
     }
-    // The callback calls back into the machine.
-    lock.unlock();
-    for (HWND handle : qAsConst(visible)) {
-        if (!enumFunc(handle, lParam))
-            return FALSE;
-    }
-    return TRUE;
+    lock.unlock(); // the callback calls back in
+    return std::all_of(
+        visible.cbegin(), visible.cend(), [&](HWND w) { return callback(w, parameter); });
 }
 
-int WINAPI GetWindowTextW(HWND handle, LPWSTR text, int maxCount)
+int GetWindowTextW(HWND handle, WCHAR *text, int maxCount)
 {
-    Lock lock(mutex);
-    const Win *w = window(handle);
-    const int copied = w ? qMin(w->title.size(), maxCount - 1) : 0;
+    const Lock lock(mutex);
+    const Window *w = shown(handle);
+    const int length = w ? qMin(w->title.size(), maxCount - 1) : 0;
     if (w)
-        std::memcpy(text, w->title.utf16(), size_t(copied) * sizeof(WCHAR));
-    text[copied] = 0;
-    return copied;
+        std::memcpy(text, w->title.utf16(), size_t(length) * sizeof(WCHAR));
+    text[length] = 0;
+    return length;
 }
 
-LRESULT WINAPI SendMessageTimeoutW(
-    HWND handle, UINT message, WPARAM, LPARAM, UINT flags, UINT timeout, PDWORD_PTR)
+LPARAM SendMessageTimeoutW(
+    HWND handle, UINT message, WPARAM, LPARAM, UINT flags, UINT timeout, std::uintptr_t *)
 {
-    Lock lock(mutex);
-    Win *w = window(handle);
+    const Lock lock(mutex);
+    Window *w = shown(handle);
     if (!w)
         return 0;
-    w->sent.append({ message, flags, timeout, s.clock });
-    if (w->behaviour == Window::Hung && !(flags & SMTO_ABORTIFHUNG))
-        s.clock += timeout;
-    w->closed = w->behaviour == Window::Closes && message == WM_CLOSE;
-    return w->behaviour != Window::Hung;
+    w->sent.append({ message, flags, timeout, m.clock });
+    w->closed = w->closes && message == WM_CLOSE;
+    return 1;
 }

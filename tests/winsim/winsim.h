@@ -1,53 +1,67 @@
 #pragma once
 
 #include <cfgmgr32.h>
-#include <windows.h>
 
-#include <QString>
+#include <QHash>
 #include <QVector>
 #include <functional>
 #include <optional>
 
-// The simulated Windows machine behind include/: one process-wide model that tests fill, safe to
-// call from any thread.
+// The simulated Windows machine behind include/. Tests fill it directly before
+// the code runs.
 namespace WinSim {
 
-// The most CreateFileW grants on a device: an ordinary user may open a disk only for queries.
-enum class Access { None, QueryOnly, ReadOnly, ReadWrite };
-// A hung window makes a send wait its whole time-out unless it may abort on a hung window.
-enum class Window { Closes, IgnoresClose, Hung };
+// The most CreateFileW grants: an ordinary user may open a disk only for
+// queries.
+enum class Access { None, Query, Read, ReadWrite };
 
+struct Instance
+{
+    QString id;
+    DEVINST parent; // its node is its index + 0x100, far from 0, so that a stray
+                    // index shows
+};
+struct Device
+{
+    QString path; // of a disk interface, or \\.\X: for a volume
+    std::optional<DWORD> number; // what IOCTL_STORAGE_GET_DEVICE_NUMBER answers
+    Access access = Access::Query;
+    DEVINST node = 0; // of a disk
+    UINT driveType = 0; // of a volume
+};
 struct Sent
 {
     UINT message, flags, timeout;
     ULONGLONG time;
 };
+struct Window
+{
+    QString title;
+    bool closes = true; // on WM_CLOSE
+    bool closed = false;
+    QVector<Sent> sent;
+};
+struct Machine
+{
+    QVector<Instance> instances;
+    std::function<void()> afterListSizeQuery; // right after each size query
+    QVector<Device> devices;
+    bool failDeviceInfoSets = false;
+    QVector<DWORD> accessesRequested;
+    QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
+    QHash<quintptr, bool> sets; // open, and whether they list the disk interfaces
+    int badReleases = 0;
+    QVector<Window> windows; // HWND i + 1
+    ULONGLONG clock = 0;
+    bool holdSleepers = false;
+};
+extern Machine machine;
 
-// Empties the machine: no devices, volumes or windows, clock at 0, sleepers released.
 void reset();
-// A device instance, listed in the order added. A present one is a device node, the child of
-// parent when that is not 0; an absent one is only remembered from an earlier connection.
-DEVINST addDevice(const QString &instanceId, DEVINST parent = 0, bool present = true);
-// Runs change once, right after the next device list size query is answered.
-void afterNextListSizeQuery(std::function<void()> change);
-// A disk interface of a node; without a number, IOCTL_STORAGE_GET_DEVICE_NUMBER fails on it.
-void addDisk(DEVINST node, const QString &path, std::optional<DWORD> number,
-    Access access = Access::QueryOnly);
-void failDeviceInfoSets();
-// A drive letter of the type, opened as \\.\X:.
-void addVolume(
-    char letter, UINT type, std::optional<DWORD> number, Access access = Access::QueryOnly);
-// The access masks CreateFileW was asked for on a path, in order.
-QVector<DWORD> accessesRequested(const QString &path);
-// Open handles and device information sets, plus releases of what was not open.
-int leaks();
-
-// A top-level window, enumerated after those added before, visible from appearsAt on.
-HWND addWindow(const QString &title, Window behaviour = Window::Closes, ULONGLONG appearsAt = 0);
-QVector<Sent> sentTo(HWND window);
-ULONGLONG now();
-// While held, every Sleep blocks, so a task on a worker thread stays where it is.
+DEVINST addDevice(const QString &id, DEVINST parent = 0);
+// While held, Sleep blocks instead of advancing the clock, so that pool threads
+// stay in their tasks. Windows and clock are shared with those threads only
+// through this lock.
 void holdSleepers(bool hold);
-int heldSleepers();
 
 } // namespace WinSim

@@ -1,2 +1,1 @@
 #pragma once
-// Nothing to define: winioctl.h defines the GUIDs.
