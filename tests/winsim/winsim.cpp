@@ -1,6 +1,5 @@
-// The Windows functions of include/, answered from WinSim::machine. Each checks
-// its arguments as Windows does where the detector could get them wrong, and
-// fails the Windows way.
+// The Windows functions of include/, answered from WinSim::machine. Each checks its arguments as
+// Windows does where the detector could get them wrong, and fails as Windows does.
 #include "winsim.h"
 
 #include <setupapi.h>
@@ -81,8 +80,7 @@ CONFIGRET CM_Get_Device_ID_List_SizeW(ULONG *length, LPCWSTR, ULONG)
 CONFIGRET CM_Get_Device_ID_ListW(LPCWSTR, WCHAR *buffer, ULONG length, ULONG)
 {
     const QString list = idList();
-    // A short buffer gets an unterminated start of the list, for a careless
-    // caller to read.
+    // A short buffer gets an unterminated start of the list, for a careless caller to read.
     std::memcpy(buffer, list.utf16(), qMin(length, ULONG(list.size())) * sizeof(WCHAR));
     return length < ULONG(list.size()) ? CR_BUFFER_SMALL : CR_SUCCESS;
 }
@@ -108,8 +106,7 @@ HDEVINFO SetupDiGetClassDevsW(const GUID *guid, LPCWSTR enumerator, HWND, DWORD 
     if (m.failDeviceInfoSets || enumerator)
         return INVALID_HANDLE_VALUE;
     const HANDLE set = newHandle();
-    // Without DIGCF_DEVICEINTERFACE the GUID names a setup class, which has no
-    // interfaces.
+    // Without DIGCF_DEVICEINTERFACE the GUID names a setup class, which has no interfaces.
     m.sets.insert(quintptr(set),
         (flags & DIGCF_DEVICEINTERFACE) && guid->Data1 == GUID_DEVINTERFACE_DISK.Data1);
     return set;
@@ -155,7 +152,6 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set)
 HANDLE CreateFileW(
     LPCWSTR name, DWORD access, DWORD share, void *, DWORD disposition, DWORD, HANDLE)
 {
-    m.accessesRequested.append(access);
     const Device *d = device(QString::fromUtf16(name));
     const Access needed = (access & GENERIC_WRITE) ? Access::ReadWrite
         : (access & GENERIC_READ)                  ? Access::Read
