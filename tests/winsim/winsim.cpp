@@ -10,12 +10,13 @@
 #include <mutex>
 
 using namespace WinSim;
-using Lock = std::unique_lock<std::mutex>;
+// Recursive: EnumWindows holds it while its callback calls back in.
+using Lock = std::unique_lock<std::recursive_mutex>;
 
 namespace {
 
-std::mutex mutex;
-std::condition_variable released;
+std::recursive_mutex mutex;
+std::condition_variable_any released;
 Machine &m = machine;
 
 QString idList()
@@ -208,15 +209,12 @@ ULONGLONG GetTickCount64()
 
 BOOL EnumWindows(BOOL (*callback)(HWND, LPARAM), LPARAM parameter)
 {
-    Lock lock(mutex);
-    QVector<HWND> visible;
+    const Lock lock(mutex);
     for (quintptr i = 1; i <= quintptr(m.windows.size()); ++i) {
-        if (shown(HWND(i)))
-            visible.append(HWND(i));
+        if (shown(HWND(i)) && !callback(HWND(i), parameter))
+            return FALSE;
     }
-    lock.unlock(); // the callback calls back in
-    return std::all_of(
-        visible.cbegin(), visible.cend(), [&](HWND w) { return callback(w, parameter); });
+    return TRUE;
 }
 
 int GetWindowTextW(HWND handle, WCHAR *text, int maxCount)
