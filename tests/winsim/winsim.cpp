@@ -154,11 +154,9 @@ HANDLE CreateFileW(
     LPCWSTR name, DWORD access, DWORD share, void *, DWORD disposition, DWORD, HANDLE)
 {
     const Device *d = device(QString::fromUtf16(name));
-    const Access needed = (access & GENERIC_WRITE) ? Access::ReadWrite
-        : (access & GENERIC_READ)                  ? Access::Read
-                                                   : Access::Query;
-    // The mounted file system holds the device open for reading and writing.
-    if (!d || d->access < needed || disposition != OPEN_EXISTING
+    // An ordinary user may open a disk or volume only for queries; the mounted file system holds
+    // it open for reading and writing.
+    if (!d || (access & (GENERIC_READ | GENERIC_WRITE)) || disposition != OPEN_EXISTING
         || share != (FILE_SHARE_READ | FILE_SHARE_WRITE))
         return INVALID_HANDLE_VALUE;
     const HANDLE handle = newHandle();

@@ -10,9 +10,6 @@
 // The simulated Windows machine behind include/, which tests fill directly.
 namespace WinSim {
 
-// The most CreateFileW grants: an ordinary user may open a disk only for queries.
-enum class Access { None, Query, Read, ReadWrite };
-
 struct Instance
 {
     QString id;
@@ -22,7 +19,6 @@ struct Device
 {
     QString path; // of a disk interface, or \\.\X: for a volume
     std::optional<DWORD> number; // what IOCTL_STORAGE_GET_DEVICE_NUMBER answers
-    Access access;
     DEVINST node; // of a disk
     UINT driveType; // of a volume
 };

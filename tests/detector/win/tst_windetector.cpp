@@ -21,7 +21,7 @@ const QByteArray windowsMsg = QByteArrayLiteral("windows_generic_MSG");
 void addVolume(char letter, std::optional<DWORD> number, UINT type = DRIVE_REMOVABLE)
 {
     const QString path = QStringLiteral("\\\\.\\%1:").arg(letter);
-    WinSim::machine.devices.append({ path, number, WinSim::Access::Query, 0, type });
+    WinSim::machine.devices.append({ path, number, 0, type });
 }
 
 // A USB stick as Windows shows it: the USB device, its disk as first child with an interface,
@@ -31,8 +31,7 @@ void plug(const QString &usbId, std::optional<DWORD> number, char letter = 0,
 {
     const DEVINST disk = WinSim::addDevice("USBSTOR\\DISK", WinSim::addDevice(usbId));
     const QString path = QStringLiteral("\\\\?\\usbstor#disk#%1#").arg(number.value_or(0));
-    WinSim::machine.devices.append(
-        { path.leftJustified(pathLength, 'x'), number, WinSim::Access::Query, disk, 0 });
+    WinSim::machine.devices.append({ path.leftJustified(pathLength, 'x'), number, disk, 0 });
     if (letter)
         addVolume(letter, number.value_or(0), type);
 }
@@ -88,19 +87,20 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival_data()
         QTest::addRow("%s", name) << type << id << event << record << "0x1A2B" << productOnE
                                   << QChar(letter) << QString(letter == 'E' ? "E:/" : "");
     };
-    const auto volume = [](const char *name, char letter, const char *path, Setup setup,
-                            const QString &vid = "0x1A2B", DWORD mask = 0) {
+    const auto volume = [](const char *name, DWORD mask, const char *path, Setup setup,
+                            const QString &vid = "0x1A2B") {
         QTest::addRow("%s", name) << windowsMsg << UINT(WM_DEVICECHANGE)
-                                  << WPARAM(DBT_DEVICEARRIVAL) << arrival(mask ? mask : bit(letter))
-                                  << vid << setup << QChar(letter) << QString(path);
+                                  << WPARAM(DBT_DEVICEARRIVAL) << arrival(mask) << vid << setup
+                                  << QChar('A' + qCountTrailingZeroBits(mask)) << QString(path);
     };
-    const QByteArray e = arrival(bit('E'));
+    const QByteArray arrivalOnE = arrival(bit('E'));
+    const DWORD e = bit('E');
 
     // Under Xvfb the filter gets xcb events, which it must not read as a MSG.
-    message("xcb event", e, 0, "xcb_generic_event_t");
-    message("dispatcher's copy of an arrival", e, 0, "windows_dispatcher_MSG");
-    message("volume removal", e, 0, windowsMsg, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE);
-    message("other message with the arrival code", e, 0, windowsMsg, WM_CLOSE);
+    message("xcb event", arrivalOnE, 0, "xcb_generic_event_t");
+    message("dispatcher's copy of an arrival", arrivalOnE, 0, "windows_dispatcher_MSG");
+    message("volume removal", arrivalOnE, 0, windowsMsg, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE);
+    message("other message with the arrival code", arrivalOnE, 0, windowsMsg, WM_CLOSE);
     message("arrival of a port", arrival(bit('E'), DBT_DEVTYP_PORT), 0);
     message("empty mask: the character after Z", arrival(0), '[');
     message("bits beyond Z besides E", arrival(0xFC000000 | bit('E')), 'E');
@@ -109,49 +109,47 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival_data()
     message("one byte of the mask", arrival(bit('E'), DBT_DEVTYP_VOLUME, 13), 0);
     message("up to the mask, without the flags", arrival(bit('E'), DBT_DEVTYP_VOLUME, 16), 'E');
 
-    volume("product on E", 'E', "E:/", productOnE);
+    volume("product on E", e, "E:/", productOnE);
+    volume("instance id in lower case", e, "E:/", [] { plug(product.toLower(), 3, 'E'); });
+    volume("vid in lower case", e, "E:/", productOnE, "0x1a2b");
+    volume("interface of a composite device", e, "E:/",
+        [] { plug("USB\\VID_1A2B&PID_3C4D&MI_00\\6&2B", 3, 'E'); });
     volume(
-        "instance identifier in lower case", 'E', "E:/", [] { plug(product.toLower(), 3, 'E'); });
-    volume("vid in lower case", 'E', "E:/", productOnE, "0x1a2b");
-    volume("interface after the pid", 'E', "E:/", [] { plug(product + "&MI_00", 3, 'E'); });
+        "one-character vid", e, "E:/", [] { plug("USB\\VID_7&PID_3C4D\\1", 3, 'E'); }, "7");
     volume(
-        "one-character vid", 'E', "E:/", [] { plug("USB\\VID_7&PID_3C4D\\1", 3, 'E'); }, "7");
-    volume(
-        "two-character vid", 'E', "E:/", [] { plug("USB\\VID_&PID_3C4D\\1", 3, 'E'); }, "0x");
-    volume("other product id", 'E', "", [] { plug("USB\\VID_1A2B&PID_3C4E\\1", 3, 'E'); });
-    volume("product on A", 'A', "A:/", [] { plug(product, 3, 'A'); });
-    volume("product on Z", 'Z', "Z:/", [] { plug(product, 3, 'Z'); });
-    volume(
-        "D and F, product on D", 'D', "D:/", [] { plug(product, 3, 'D'); }, "0x1A2B", 0x28);
-    volume(
-        "D and F, product on F", 'D', "", [] { plug(product, 3, 'F'); }, "0x1A2B", 0x28);
-    volume("product on a fixed disk", 'E', "", [] { plug(product, 3, 'E', DRIVE_FIXED); });
-    volume("disk without a volume", 'E', "", [] { plug(product, 3); });
-    volume("path longer than the first buffer", 'E', "E:/", [] { plug(product, 3, 'E', 2, 700); });
-    volume("no devices", 'E', "", [] {});
+        "two-character vid", e, "E:/", [] { plug("USB\\VID_&PID_3C4D\\1", 3, 'E'); }, "0x");
+    volume("other product id", e, "", [] { plug("USB\\VID_1A2B&PID_3C4E\\1", 3, 'E'); });
+    volume("product on A", bit('A'), "A:/", [] { plug(product, 3, 'A'); });
+    volume("product on Z", bit('Z'), "Z:/", [] { plug(product, 3, 'Z'); });
+    volume("D and F, product on D", bit('D') | bit('F'), "D:/", [] { plug(product, 3, 'D'); });
+    volume("D and F, product on F", bit('D') | bit('F'), "", [] { plug(product, 3, 'F'); });
+    volume("product on a fixed disk", e, "", [] { plug(product, 3, 'E', DRIVE_FIXED); });
+    volume("disk without a volume", e, "", [] { plug(product, 3); });
+    volume("long device path", e, "E:/", [] { plug(product, 3, 'E', DRIVE_REMOVABLE, 700); });
+    volume("no devices", e, "", [] {});
     // 0 is also what an unchecked failed query leaves.
-    volume("disk without a device number", 'E', "", [] { plug(product, std::nullopt, 'E'); });
-    volume("volume without a device number", 'E', "", [] {
+    volume("disk without a device number", e, "", [] { plug(product, std::nullopt, 'E'); });
+    volume("volume without a device number", e, "", [] {
         plug(product, 0);
         addVolume('E', std::nullopt);
     });
-    volume("first match without a child passed over", 'E', "E:/", [] {
+    volume("first match without a child passed over", e, "E:/", [] {
         WinSim::addDevice(product + "X");
         plug(product, 3, 'E');
     });
-    volume("another stick's earlier letter", 'G', "G:/", [] {
+    volume("another stick's earlier letter", bit('G'), "G:/", [] {
         plug("USB\\VID_0951&PID_1666\\OTHER", 2, 'E');
         plug(product, 3, 'G');
     });
-    volume("two volumes on one disk: the later wins", 'G', "G:/", [] {
+    volume("two volumes on one disk: the later wins", bit('G'), "G:/", [] {
         plug(product, 3, 'E');
         addVolume('G', 3);
     });
-    volume("disk interfaces cannot be listed", 'E', "", [] {
+    volume("disk interfaces cannot be listed", e, "", [] {
         plug(product, 3, 'E');
         WinSim::machine.failDeviceInfoSets = true;
     });
-    volume("device list grows between every size query and fetch", 'E', "", [] {
+    volume("device list grows between every size query and fetch", e, "", [] {
         plug(product, 3, 'E');
         WinSim::machine.afterListSizeQuery = [] { WinSim::addDevice("HID\\VID_046D&PID_C077"); };
     });
@@ -170,14 +168,14 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival()
     QFETCH(QString, mountPath);
     // A system disk, which must never be taken for the product's.
     const DEVINST systemDisk = WinSim::addDevice("SCSI\\DISK");
-    WinSim::machine.devices.append({ "\\\\?\\scsi#disk", 1, WinSim::Access::Query, systemDisk, 0 });
+    WinSim::machine.devices.append({ "\\\\?\\scsi#disk", 1, systemDisk, 0 });
     addVolume('C', 1, DRIVE_FIXED);
     setup();
     WinSim::holdSleepers(true);
-    WinDetector *windows = nullptr;
+    WinDetector *winDetector = nullptr;
     auto detector = std::make_unique<DeviceDetector>([&](std::function<void()> callback) {
         auto made = std::make_unique<WinDetector>(std::move(callback));
-        windows = made.get();
+        winDetector = made.get();
         return made;
     });
     QStringList reports, expected;
@@ -196,7 +194,7 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival()
     QVERIFY2(!dispatch(), "filter installed before start");
     detector->start(vid, "0x3c4d", "Tarsel Updater");
     QSignalSpy appeared(
-        windows->findChild<WinDetectorHelper *>(), &WinDetectorHelper::diskAppeared);
+        winDetector->findChild<WinDetectorHelper *>(), &WinDetectorHelper::diskAppeared);
     for (int arrivals = 1; arrivals <= 2; ++arrivals) {
         QCOMPARE(dispatch(), !letter.isNull());
         QCOMPARE(result, letter.isNull() ? -7L : 1L);
