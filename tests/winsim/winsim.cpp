@@ -44,7 +44,7 @@ Window *shown(HWND handle)
 
 HANDLE newHandle()
 {
-    return reinterpret_cast<HANDLE>(quintptr(0x1000 + 8 * (m.handles.size() + m.sets.size())));
+    return reinterpret_cast<HANDLE>(m.nextHandle += 8);
 }
 
 } // namespace

@@ -43,6 +43,7 @@ struct Machine
     QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
     QHash<quintptr, bool> sets; // open, and whether they list the disk interfaces
     int badReleases = 0;
+    quintptr nextHandle = 0x1000;
     // Shared with the pool threads of the pop-up closer, under the lock of holdSleepers.
     QVector<Window> windows; // HWND i + 1
     ULONGLONG clock = 0;
