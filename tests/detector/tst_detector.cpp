@@ -1,5 +1,4 @@
-// The detector as Core drives it, on the Linux backend: a fake sysfs tree and a mount table that
-// is a plain file, the product simulator, then the kernel's own table; and the firmware file.
+// DeviceDetector on the Linux backend over a fake sysfs and mount table, tarsel-sim, the kernel.
 #include "device.h"
 #include "devicedetector.h"
 #include "fakesysfs.h"
@@ -19,7 +18,6 @@ namespace {
 const QByteArray base = "22 1 259:2 / / rw shared:1 - ext4 /dev/nvme0n1p2 rw\n"
                         "27 22 0:24 / /run rw shared:5 - tmpfs tmpfs rw\n";
 
-// A mount as udisks makes it; the kernel escapes blanks and backslashes in the point.
 QByteArray m(int id, const char *dev, const QByteArray &point, const char *source = "/dev/sdb1",
     const char *root = "/", const char *options = "rw,nosuid")
 {
@@ -50,7 +48,6 @@ struct Armed
     }
 };
 
-// tarsel-sim, run as a developer runs it.
 int sim(const QString &command, const QString &dir, QString *out = nullptr)
 {
     QProcess process;
@@ -98,10 +95,8 @@ private slots:
         QVERIFY(outer.addUsbDisk("1-2", "1a2b\n", "3c4d\n", "sdy", 8, 64, true, 0));
         QVERIFY(FakeSysfs(outer.usbDevicePath("1-2") + "/inner").addNvmeDisk("nvme0n1", 259, 0, 0));
         QVERIFY(QFile::link(outer.usbDevicePath("1-2") + "/inner", dir.filePath("nested")));
-        table = dir.filePath("table/mountinfo");
-        QVERIFY(QDir().mkpath(dir.filePath("table")));
+        table = dir.filePath("mountinfo");
         qputenv("TARSEL_MOUNTINFO", enc(table));
-        // Ids as read from sysfs, line break included.
         QVERIFY(UsbIdMatch::matches("0x1a2b", "0x3c4d", "1a2b\n", "3c4d\n"));
     }
 
@@ -129,9 +124,7 @@ private slots:
         add("non-USB disk", { m(35, "259:3", "/home", "/dev/nvme0n1p3") }, no);
         add("bind mount of a subfolder", { m(35, "8:17", "/m/T", "/dev/sdb1", "/sub") }, no);
         add("source not a device", { m(35, "0:51", "/m/T", "tmpfs") }, no);
-        add("source climbing out", { m(35, "0:51", "/m/T", "/dev/../../devices/gone") }, no);
         add("dangling number link", { m(35, "8:80", "/m/T", "none") }, no);
-        add("dangling name link", { m(35, "0:51", "/m/T", "/dev/sdf") }, no);
         add("number link leaving the root", { m(35, "65:1", "/m/T", "none") }, no);
         add("name link leaving the root", { m(35, "0:51", "/m/T", "/dev/sdz1") }, no);
         add("walk stops at the root", { m(35, "259:0", "/m/T", "/dev/nvme0n1") }, no,
@@ -147,7 +140,6 @@ private slots:
             { "35 27 8:17 / /m/T rw shared:5 master:1 propagate_from:2 unbindable - vfat /dev/sdb1 "
               "rw\n" },
             yes);
-        // A bad line costs only itself.
         add("bad line before a good one", { "35 27 8:17 / /m/X rw - vfat\n" + p }, yes);
         add("negative id", { "-35 27 8:17 / /m/T rw - vfat /dev/sdb1 rw\n" }, no);
         add("separator too late", { "35 27 8:17 / /m/T rw a b c d e - vfat\n" }, no);
@@ -249,19 +241,17 @@ private slots:
         DeviceDetector detector;
         QSignalSpy detected(&detector, &DeviceDetector::detected);
         detector.start(ids.section(' ', 0, 0), ids.section(' ', 1), "Tarsel");
-        // The stick comes first: had it been taken for the product, it would be the first report.
-        // Refused commands change nothing.
+        // The stick first: had it been taken for the product, it would be the first report.
         const QList<std::tuple<const char *, int, int>> steps { { "plug-other DIR", 0, 0 },
             { "plug DIR", 0, 1 }, { "plug DIR", 1, 1 }, { "create DIR", 1, 1 },
             { "plug DIR --vid 0x1", 2, 1 }, { "remove DIR", 2, 1 }, { "plug", 2, 1 },
-            { "create DIR/s --vid 0xZZ", 1, 1 }, { "create DIR/s --firmware DIR/none", 1, 1 },
+            { "create DIR/s --vid 0xZZ", 1, 1 },
             { "create DIR/s --tag 3-1 --firmware DIR/s", 2, 1 }, { "unplug DIR", 0, 1 },
             { "unplug DIR", 1, 1 }, { "plug DIR", 0, 2 }, { "unplug DIR", 0, 2 },
             { "unplug-other DIR", 0, 2 } };
         for (const auto &[command, code, reports] : steps) {
             QVERIFY2(sim(command, root) == code, command);
-            // Each step reaches the detector before the next, as with a hand on the cable.
-            QTest::qWait(100);
+            QTest::qWait(100); // each step reaches the detector first, as with a hand on the cable
             QVERIFY2(detected.size() == reports, command);
         }
         QCOMPARE(detected.at(1), QVariantList { root + "/volume/" });
@@ -281,7 +271,6 @@ private slots:
             || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
             || mount("tarsel", enc(volume).constData(), "tmpfs", 0, "size=1m") != 0)
             QSKIP("needs root and a private mount namespace");
-        // Unmounted on the way out, so that the temporary folder can go.
         const auto unmount = qScopeGuard([&] {
             umount2(enc(bind).constData(), MNT_DETACH);
             umount2(enc(volume).constData(), MNT_DETACH);
@@ -294,10 +283,8 @@ private slots:
         qputenv("TARSEL_SYSFS_ROOT", enc(sys.root()));
         qunsetenv("TARSEL_MOUNTINFO");
 
-        const int descriptors = QDir("/proc/self/fd").count();
-        auto armed = std::make_unique<Armed>();
+        const auto armed = std::make_unique<Armed>();
         QSignalSpy changed(armed->start("0x1a2b 0x3c4d"), &MountTableWatcher::changed);
-        QCOMPARE(QDir("/proc/self/fd").count(), descriptors + 1);
         QVERIFY(armed->backend->findChild<MountTableWatcher *>()->isKernelTable());
         // A remount is no arrival; a bind mount of the whole volume is one.
         QVERIFY(mount(nullptr, enc(volume).constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
@@ -309,8 +296,6 @@ private slots:
             && mount(enc(volume).constData(), enc(bind).constData(), nullptr, MS_BIND, nullptr) == 0
             && changed.wait(5000));
         QCOMPARE(QList<QVariantList>(armed->detected), QList<QVariantList> { { bind + '/' } });
-        armed.reset();
-        QCOMPARE(QDir("/proc/self/fd").count(), descriptors);
     }
 };
 

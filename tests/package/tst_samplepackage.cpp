@@ -1,5 +1,5 @@
-// What the sample package's texts need beyond what `tarsel-package build --strict` demands: their
-// markers, their line breaks, and a translation.
+// The sample texts keep markers and line breaks, and are translated (build --strict checks the
+// rest).
 #include "wizardcontent.h"
 
 #include <QtTest>

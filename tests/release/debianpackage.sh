@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian package with CPack and inspects it as a user's machine and Debian's tools would.
-# Arguments: cpack, CPackConfig.cmake, version, tarsel-package. Exit 77: skipped.
+# The Debian package as a user's machine and Debian's tools see it. Exit 77: skipped.
 set -euo pipefail
 cpack=$1 config=$2 version=$3 tool=$4
 for t in dpkg dpkg-deb dpkg-shlibdeps lintian appstreamcli desktop-file-validate; do
@@ -52,4 +51,3 @@ for _ in $(seq 150); do
     sleep 0.1
 done
 grep -qF "$lib/data.rcc" "/proc/$updater/maps" || fail "data.rcc not mapped"
-echo "PASS"
