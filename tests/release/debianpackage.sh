@@ -16,7 +16,7 @@ dpkg -x "$deb" "$work/root"
 id=com.corvel.TarselUpdater
 listing=$(dpkg-deb -c "$deb" | awk '{ print $1, $2, $6, $7, $8 }' | sed 's/ *$//')
 while read -r line; do
-    grep -Fxq "$line" <<<"$listing" || fail "no \"$line\" in:"$'\n'"$listing"
+    grep -Fxq -e "$line" <<<"$listing" || fail "no \"$line\" in:"$'\n'"$listing"
 done <<EOF
 lrwxrwxrwx root/root ./usr/bin/tarsel-updater -> ../lib/tarsel-updater/TarselUpdater
 -rwxr-xr-x root/root ./usr/lib/tarsel-updater/TarselUpdater
