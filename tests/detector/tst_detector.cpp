@@ -147,6 +147,8 @@ private slots:
         add("zero byte in the point", { m(35, "8:17", QByteArray("/m/T\0b", 6)) }, no);
         add("present at start, then remounted", { m(35, "8:17", "/m/T", "/dev/sdb1", "/", "ro") },
             no, "0x1a2b 0x3c4d", p);
+        add("known mount, then another stick", { p, p + m(36, "8:33", "/m/S", "/dev/sdc1") },
+            { "/m/T/", "" });
         add("unplug and re-plug", { p, "", p }, { "/m/T/", "", "/m/T/" });
         add("reused id at another point", { m(35, "8:17", "/m/O"), m(35, "8:17", "/m/N") },
             { "/m/O/", "/m/N/" });

@@ -24,13 +24,12 @@ private slots:
     void textsKeepTheirMarkers()
     {
         QVERIFY(QResource::registerResource(TARSEL_BIN_DIR "/data.rcc", "/tst_samplepackage"));
-        // One entry per "%1" of a text.
         const QStringList markers = QString("footer-updater-version footer-previousFW-version "
                                             "footer-newFW-version page1-title page1-description "
                                             "page2-description page3-description page4-description "
                                             "page5-title-failed page5-noerror page5-noerror "
                                             "page5-find-device-error page5-same-fw-error")
-                                        .split(' ');
+                                        .split(' '); // an id per "%1" of its text
         for (const QString locale : { "en_US", "de_DE", "fr_FR" }) {
             for (const QString &id : wizardTextIds()) {
                 const QString text = translate(locale, id), english = translate("en_US", id);

@@ -74,7 +74,6 @@ private slots:
         add("language only: the first one", "de_CH", "de_DE.qm de_AT.qm", "de_DE.qm de_AT.qm");
         add("no file of the language: fallback", "ja_JP", "de_DE.qm fr_FR.qm", "en_US.qm");
         add("prefixed name never matches", "es_ES", "app_es_ES.qm", "en_US.qm");
-        add("file without country, by language", "de_DE", "de.qm", "de.qm");
         add("upper-case suffix is none, a second dot is", "fr_FR", "fr_FR.QM fr_FR.old.qm",
             "fr_FR.old.qm");
     }
