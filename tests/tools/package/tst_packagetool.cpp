@@ -1,303 +1,221 @@
-#include "core.h"
-#include "fakedetector.h"
-#include "packagefixture.h"
-#include "productresource.h"
-#include "registeredpackage.h"
+// tarsel-package as a release maker runs it: `check` on spoiled packages, `build` and `info`.
 #include "testpackage.h"
 #include "wizardcontent.h"
 
-#include <QProcess>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTranslator>
 #include <QtTest>
 
 namespace {
-
 struct Run
 {
     int exitCode = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
 
-Run runTool(const QStringList &arguments)
+Run tool(const QStringList &arguments)
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(TARSEL_PACKAGE_TOOL), arguments);
-    Run run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    process.start(TARSEL_PACKAGE_TOOL, arguments);
+    process.waitForFinished(120000);
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        process.readAllStandardOutput(), process.readAllStandardError() };
 }
 
-// A source folder as a release maker keeps it: translation sources, a shipped compiled
-// translation in a subfolder, and a checksum in the md5sum layout that the builder replaces.
-QMap<QString, QByteArray> sourceFolderFiles()
+QByteArray ts(const QString &language, const QStringList &ids = wizardTextIds())
 {
-    QMap<QString, QByteArray> files = PackageFixture::completeFiles();
-    files.remove(QStringLiteral("en_US.qm"));
-    files.insert(QStringLiteral("en_US.ts"),
-        PackageFixture::translationSource(QStringLiteral("en_US"), wizardTextIds()));
-    files.insert(QStringLiteral("de_DE.ts"),
-        PackageFixture::translationSource(QStringLiteral("de_DE"), wizardTextIds()));
-    files.insert(QStringLiteral("more/fr_FR.qm"),
-        PackageFixture::compiledTranslation(QStringLiteral("fr_FR"), wizardTextIds()));
-    files.insert(
-        QStringLiteral("firmware.md5"), "d41d8cd98f00b204e9800998ecf8427e  firmware.bin\n");
+    QByteArray ts = "<TS language=\"" + language.toUtf8() + "\"><context><name/>\n";
+    for (const QString &id : ids)
+        ts += "<message id=\"" + id.toUtf8() + "\"><source/><translation>" + language.toUtf8() + ' '
+            + id.toUtf8() + "</translation></message>\n";
+    return ts + "</context></TS>\n";
+}
+
+QString write(const QString &dir, const QMap<QString, QByteArray> &files)
+{
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QFile file(dir + '/' + it.key());
+        if (!QDir().mkpath(QFileInfo(file).path()) || !file.open(QIODevice::WriteOnly)
+            || file.write(it.value()) != it.value().size())
+            return QString();
+    }
+    return dir;
+}
+QByteArray qm(const QByteArray &source)
+{
+    QTemporaryDir dir;
+    write(dir.path(), { { "t.ts", source } });
+    QProcess::execute(TARSEL_LRELEASE,
+        { "-idbased", "-silent", dir.filePath("t.ts"), "-qm", dir.filePath("qm") });
+    QFile compiled(dir.filePath("qm"));
+    return compiled.open(QIODevice::ReadOnly) ? compiled.readAll() : QByteArray();
+}
+
+// A package every release rule accepts: TestPackage's, the fallback texts and the page images.
+QMap<QString, QByteArray> completeFiles()
+{
+    const QByteArray firmware = TestPackage::firmware("3-1.0.0.2");
+    QMap<QString, QByteArray> files { { "device.xml", TestPackage::deviceXml() },
+        { "firmware.bin", firmware }, { "firmware.md5", TestPackage::md5Line(firmware) },
+        { "en_US.qm", qm(ts("en_US")) } };
+    for (const QString &image : wizardImageNames()) // two pixels, as PNG
+        files.insert(image,
+            QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAIAAAABCAYAAAD0In+"
+                                   "KAAAADklEQVR42mMwaGj4D8IAEUMEXxSrAoUAAAAASUVORK5CYII="));
     return files;
 }
 
 } // namespace
 
-class PackageToolTest : public QObject
+class TestPackageTool : public QObject
 {
     Q_OBJECT
-
-private:
     QTemporaryDir dir;
 
-    // Builds the source folder with these changes into *output; exit code -1 when the folder
-    // cannot be written.
-    Run build(const QMap<QString, QByteArray> &changes, QString *output)
-    {
-        static int count = 0;
-        const QString source = dir.filePath(QStringLiteral("source%1").arg(++count));
-        QMap<QString, QByteArray> files = sourceFolderFiles();
-        for (auto it = changes.cbegin(); it != changes.cend(); ++it)
-            files.insert(it.key(), it.value());
-        if (!PackageFixture::writeFolder(source, files))
-            return Run();
-        *output = dir.filePath(QStringLiteral("out%1/data.rcc").arg(count));
-        return runTool({ QStringLiteral("build"), source, QStringLiteral("-o"), *output });
-    }
-
 private slots:
-    void exitCodesFollowTheFindings_data()
+    void checkNamesEachFault_data()
     {
-        QTest::addColumn<QString>("package"); // which file %1 stands for
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("said");
-
-        const QStringList check { QStringLiteral("check"), QStringLiteral("%1") };
-        const QStringList strict = check + QStringList { QStringLiteral("--strict") };
-        QTest::addRow("clean package") << "clean" << check << 0 << "0 errors, 0 warnings";
-        QTest::addRow("an error") << "error" << check << 1 << "1 error, 0 warnings";
-        QTest::addRow("a warning") << "warning" << check << 0 << "0 errors, 1 warning";
-        QTest::addRow("a warning, strict") << "warning" << strict << 1 << "0 errors, 1 warning";
-        QTest::addRow("not a package")
-            << "garbage" << check << 1 << "error: not a compiled resource file";
-        QTest::addRow("no such file") << "missing" << check << 2 << "is not a file";
-        QTest::addRow("no command") << "clean" << QStringList() << 2 << "usage:";
-        QTest::addRow("unknown command")
-            << "clean" << QStringList { "verify", "%1" } << 2 << "unknown command verify";
-        QTest::addRow("unknown option")
-            << "clean" << QStringList { "check", "%1", "--fast" } << 2 << "Unknown option";
-        QTest::addRow("build without output")
-            << "clean" << QStringList { "build", dir.path() } << 2 << "build needs -o FILE";
+        QTest::addColumn<QString>("file"); // "tag": firmware.bin tagged so, and in device.xml
+        QTest::addColumn<QByteArray>("content"); // null: removed
+        QTest::addColumn<QStringList>("expected"); // a piece of each line; nothing else may come
+        const auto add = [](const char *name, const QString &file, const QByteArray &content,
+                             const QStringList &expected) {
+            QTest::newRow(name) << file << content << expected;
+        };
+        const QByteArray head = "<?xml version=\"1.0\"?>\n<product>\n", end = "</product>\n",
+                         device = "<device name=\"N\" vid=\"0x1a2b\" pid=\"0x3c4d\" "
+                                  "product_string=\"S\"/>\n",
+                         firmware = "<firmware name=\"firmware.bin\" version=\"1.0.0.2\"/>\n";
+        const QString xml = "device.xml", md5 = "firmware.md5";
+        add("clean", "", "", {});
+        add("device.xml breaks off", xml, head + device + "<firmware name=\"firmware.bin\"\n",
+            { "device.xml:5: error: not well-formed", "device.xml: error: no <firmware>" });
+        add("no device", xml, head + firmware + end, { "device.xml: error: no <device>" });
+        add("vid without prefix", xml, TestPackage::deviceXml("N", "1a2b"),
+            { "device.xml:3: error: device vid \"1a2b\" lacks its two-character prefix (write "
+              "0x1a2b)" });
+        add("pid of three digits", xml, TestPackage::deviceXml("N", "0x1a2b", "0x3c4"),
+            { "device.xml:3: error: device pid \"0x3c4\" is not a two-character prefix and four" });
+        add("vid absent", xml, head + QByteArray(device).replace("vid=", "x=") + firmware + end,
+            { "device.xml:3: error: device vid is missing" });
+        add("name empty", xml, TestPackage::deviceXml(""), { "device.xml:3: error: device name" });
+        add("product string empty", xml,
+            head + QByteArray(device).replace("\"S\"", "\"\"") + firmware + end,
+            { "device.xml:3: error: device product_string is missing" });
+        add("untagged", "firmware.bin", QByteArray(99, 'x'), { "firmware.bin: error: no version" });
+        add("tag ended by 0D 0A", "firmware.bin", QByteArray(200, 'x') + "Ver:3-1.0.0.2\x0d\x0a",
+            { "at byte 200 has no 0A 0D after it (line feed, then carriage return); it ends with "
+              "0D 0A" });
+        add("hardware id not decimal", "tag", "x3-1.0.0.2",
+            { "error: the hardware id \"x3\" of the tag \"x3-1.0.0.2\" is not a decimal" });
+        add("two groups", "tag", "3-1.2",
+            { "warning: the version \"1.2\" has 2 groups, not four: the updater shows it as "
+              "1.2.0.0" });
+        add("decimal reading differs", "tag", "3-2.10.0.0",
+            { "reads the version groups as hexadecimal and shows the version \"2.10.0.0\" as "
+              "2.16.0.0" });
+        add("device.xml version differs", "firmware.bin", TestPackage::firmware("3-1.0.0.3"),
+            { "device.xml:4: warning: firmware version \"1.0.0.2\" differs from the version "
+              "\"1.0.0.3\"" });
+        const QByteArray digest = completeFiles().value(md5).mid(13);
+        add("checksum and a line break", md5, "firmware.bin " + digest + "\n",
+            { "firmware.md5:1: error: ends with a line break" });
+        add("md5sum layout", md5, digest + "  firmware.bin\n", { "error: has the md5sum layout" });
+        add("wrong checksum", md5, "firmware.bin " + QByteArray(32, 'a'),
+            { "error: names the checksum " + QByteArray(32, 'a') + ", but the MD5 of firmware.bin "
+                + "is " + digest });
+        for (const char *name : { "firmware.md5", "firmware.bin", "device.xml" })
+            add(name, name, QByteArray(), { QString(name) + ": error: missing" });
+        add("en_US only in a subfolder", "en_US.qm>t/en_US.qm", "",
+            { "translation see raw text ids (found t/en_US.qm" });
+        const QByteArray french = qm(ts("fr_FR"));
+        add("suffix in capitals", "fr_FR.QM", french, { "fr_FR.QM: warning: the suffix \"QM\"" });
+        add("prefixed name", "app_fr_FR.qm", french,
+            { "\"app_fr_FR\" reads as the language \"app\": the updater never chooses it (name it "
+              "fr_FR.qm)" });
+        add("not compiled", "de_DE.qm", "x", { "de_DE.qm: error: is not a compiled translation" });
+        add("image unreadable", "page1_detail_view.png", "x",
+            { "page1_detail_view.png: error: cannot be read as an image" });
     }
-    void exitCodesFollowTheFindings()
-    {
-        QFETCH(QString, package);
-        QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, said);
-
-        TestPackage fixture;
-        PackageFixture::fill(fixture);
-        if (package == QLatin1String("error"))
-            fixture.setFile(QStringLiteral("device.xml"), PackageFixture::deviceXml("1a2b"));
-        if (package == QLatin1String("warning"))
-            fixture.setFile(QStringLiteral("firmware.bin.qm.txt"), QByteArray("x"));
-        QString file = fixture.build();
-        QVERIFY(!file.isEmpty());
-        if (package == QLatin1String("garbage")) {
-            QFile garbage(file);
-            QVERIFY(garbage.open(QIODevice::WriteOnly));
-            garbage.write(QByteArray(1000, 'g'));
-        }
-        if (package == QLatin1String("missing"))
-            file = dir.filePath(QStringLiteral("nothing.rcc"));
-        for (QString &argument : arguments)
-            argument.replace(QStringLiteral("%1"), file);
-
-        const Run run = runTool(arguments);
-        QVERIFY2(run.err.contains(said), qPrintable(run.err));
-        QCOMPARE(run.exitCode, exitCode);
-    }
-
-    void buildsAPackageTheUpdaterAccepts()
-    {
-        QString output;
-        const Run built = build({}, &output);
-        QVERIFY2(built.exitCode == 0, qPrintable(built.err));
-        QVERIFY(built.err.contains(
-            QLatin1String("firmware.md5: note: replaced by the checksum the builder writes")));
-        QVERIFY(QFileInfo::exists(output));
-        const Run recheck = runTool({ QStringLiteral("check"), output });
-        QCOMPARE(recheck.err, QStringLiteral("0 errors, 0 warnings\n"));
-        QCOMPARE(recheck.exitCode, 0);
-
-        const RegisteredPackage registered(output, ProductResource::packageRoot());
-        QVERIFY(registered.isRegistered());
-        auto *resource = new ProductResource;
-        QVERIFY(resource->load());
-        QCOMPARE(QFileInfo(ProductResource::translationFileFor(QStringLiteral("de_AT"))).fileName(),
-            QStringLiteral("de_DE.qm"));
-        QCOMPARE(ProductResource::translationFileFor(QStringLiteral("fr_FR")),
-            QStringLiteral(":/tarsel_external/more/fr_FR.qm"));
-        QTranslator german;
-        QVERIFY(german.load(ProductResource::translationFileFor(QStringLiteral("de_DE")), QString(),
-            QString(), QString()));
-        QCOMPARE(german.translate(nullptr, "id-page5-quit"), QStringLiteral("de_DE id-page5-quit"));
-
-        // The product holds older firmware of the same hardware: the updater's own check passes.
-        QTemporaryDir volume;
-        QFile old(volume.filePath(QStringLiteral("firmware.bin")));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(TestPackage::firmware("3-1.0.0.1"));
-        old.close();
-        const auto detector = std::make_shared<FakeDetectorState>();
-        Core core(FakeDetector::newDeviceDetector(detector), nullptr);
-        QVERIFY(core.initialize(resource));
-        QCOMPARE(core.newFirmwareVersion(), QStringLiteral("1.0.0.2"));
-        QSignalSpy found(&core, &Core::deviceFound);
-        QSignalSpy checked(&core, &Core::firmwareChecked);
-        connect(&core, &Core::deviceFound, &core, [&core](bool ok) {
-            if (ok)
-                core.checkFirmware();
-        });
-        core.findDevice();
-        QVERIFY(detector->report(volume.path() + QLatin1Char('/')));
-        QVERIFY(!checked.isEmpty() || checked.wait(10000));
-        QCOMPARE(found.at(0).at(0).toBool(), true);
-        QCOMPARE(checked.at(0).at(0).toBool(), true);
-        QCOMPARE(core.errorCode(), ErrorCode::NoError);
-    }
-
-    void buildRefusesAFaultyFolder_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("said");
-        QTest::addColumn<bool>("written");
-
-        QTest::addRow("vid without prefix")
-            << "device.xml" << PackageFixture::deviceXml("1a2b") << QStringList() << 1
-            << "device.xml:3: error: device vid \"1a2b\" lacks its two-character prefix" << false;
-        QTest::addRow("broken translation source")
-            << "de_DE.ts" << QByteArray("<TS><context><message") << QStringList() << 1
-            << "de_DE.ts: error: lrelease failed" << false;
-        QByteArray partial
-            = PackageFixture::translationSource(QStringLiteral("de_DE"), wizardTextIds().mid(1));
-        QTest::addRow("source lacking an id, named as the source")
-            << "de_DE.ts" << partial << QStringList() << 0
-            << "de_DE.ts: warning: no text for \"id-application-title\"" << true;
-        QTest::addRow("source lacking an id, strict")
-            << "de_DE.ts" << partial << QStringList { "--strict" } << 1
-            << "de_DE.ts: warning: no text for \"id-application-title\"" << false;
-        QTest::addRow("compiled file shipped beside its source")
-            << "de_DE.qm" << QByteArray("stale") << QStringList() << 0
-            << "de_DE.ts: warning: replaces de_DE.qm of the source folder" << true;
-    }
-    void buildRefusesAFaultyFolder()
+    void checkNamesEachFault()
     {
         QFETCH(QString, file);
         QFETCH(QByteArray, content);
-        QFETCH(QStringList, options);
-        QFETCH(int, exitCode);
-        QFETCH(QString, said);
-        QFETCH(bool, written);
-
-        QTemporaryDir work;
-        QMap<QString, QByteArray> files = sourceFolderFiles();
-        files.insert(file, content);
-        QVERIFY(PackageFixture::writeFolder(work.filePath("src"), files));
-        const QString output = work.filePath(QStringLiteral("data.rcc"));
-        // A refused build leaves the earlier package alone.
-        QFile earlier(output);
-        QVERIFY(earlier.open(QIODevice::WriteOnly));
-        earlier.write("earlier");
-        earlier.close();
-
-        const Run run = runTool(QStringList { QStringLiteral("build"), work.filePath("src"),
-                                    QStringLiteral("-o"), output }
-            + options);
-        QVERIFY2(run.err.contains(said), qPrintable(run.err));
-        QCOMPARE(run.exitCode, exitCode);
-        QFile result(output);
-        QVERIFY(result.open(QIODevice::ReadOnly));
-        QCOMPARE(result.readAll() != "earlier", written);
-        QVERIFY(!QFileInfo::exists(output + QStringLiteral(".part")));
-    }
-
-    void infoShowsTheUpdatersChoices()
-    {
-        QMap<QString, QByteArray> changes;
-        changes.insert(QStringLiteral("page2_general_view.png"), PackageFixture::png(320, 240));
-        QString package;
-        QCOMPARE(build(changes, &package).exitCode, 0);
-        const Run run = runTool({ QStringLiteral("info"), package });
-        QCOMPARE(run.exitCode, 0);
-        const QStringList expected {
-            "  name            Tarsel Test Drive",
-            "  vid             0x1a2b  (searched as VID_1a2b)",
-            "  hardware id     3",
-            "  version         1.0.0.2  (as the updater shows it; tag text \"1.0.0.2\")",
-            "  firmware.md5    accepted",
-            "  more/fr_FR.qm   25 of 25 texts",
-            "  de_AT   -> de_DE.qm  (same language)",
-            "  fr_FR   -> more/fr_FR.qm  (exact)",
-            "  ja_JP   -> en_US.qm  (fallback)",
-            "  page2_general_view.png            320 x 240",
-        };
-        const QStringList lines = run.out.split(QLatin1Char('\n'));
-        for (const QString &line : expected)
-            QVERIFY2(lines.contains(line), qPrintable(line + QStringLiteral("\n\n") + run.out));
-    }
-
-    void infoMeasuresTheWindowPerTranslation()
-    {
-        // A long German page-3 description needs more room than the short texts of the others,
-        // which leave the floor; so the height follows the translation installed per line.
-        QByteArray german
-            = PackageFixture::translationSource(QStringLiteral("de_DE"), wizardTextIds());
-        const QByteArray longText
-            = QByteArray("Ein langer Satz, der die Seite wachsen l\xc3\xa4sst. ").repeated(40);
-        german.replace("de_DE id-page3-description", longText);
-        QMap<QString, QByteArray> changes;
-        changes.insert(QStringLiteral("de_DE.ts"), german);
-        QString package;
-        QCOMPARE(build(changes, &package).exitCode, 0);
-        const Run run = runTool({ QStringLiteral("info"), package });
-        QCOMPARE(run.exitCode, 0);
-
-        const QString section = run.out.section(QStringLiteral("Minimum window height"), 1);
-        QVERIFY2(section.contains(QLatin1String("font            Lato Regular, embedded")),
-            qPrintable(run.out));
-        QVERIFY2(section.contains(QLatin1String(" dpi logical")), qPrintable(section));
-        QHash<QString, int> heights;
-        const QRegularExpression line(QStringLiteral("^  (\\S+(?: \\S+)?)\\s+(\\d+) px$"),
-            QRegularExpression::MultilineOption);
-        for (auto it = line.globalMatch(section); it.hasNext();) {
-            const QRegularExpressionMatch match = it.next();
-            heights.insert(match.captured(1), match.captured(2).toInt());
+        QFETCH(QStringList, expected);
+        QMap<QString, QByteArray> files = completeFiles();
+        if (file == "tag")
+            files["device.xml"].replace("1.0.0.2", content.mid(content.indexOf('-') + 1));
+        if (file == "tag" || (file == "firmware.bin" && !content.isNull())) {
+            const QByteArray image = file == "tag" ? TestPackage::firmware(content) : content;
+            files.insert("firmware.bin", image);
+            files.insert("firmware.md5", TestPackage::md5Line(image));
+        } else if (file.contains('>')) { // moved there
+            files.insert(file.section('>', 1), files.take(file.section('>', 0, 0)));
+        } else if (!file.isEmpty()) {
+            files.insert(file, content);
+            if (content.isNull())
+                files.remove(file);
         }
-        QVERIFY2(heights.size() == 4, qPrintable(section));
-        QVERIFY2(heights.value("de_DE.qm") > heights.value("en_US.qm"), qPrintable(section));
-        QCOMPARE(heights.value("en_US.qm"), 480);
-        QCOMPARE(heights.value("(raw ids)"), 480);
+        TestPackage package;
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            package.setFile(it.key(), it.value());
+        const QString built = package.build();
+        const Run run = tool({ "check", built });
+        QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
+        lines.removeLast(); // the summary
+        for (const QString &piece : expected)
+            QVERIFY2(lines.filter(piece).size() == 1, qPrintable(piece + "\nfound:\n" + run.err));
+        QVERIFY2(lines.size() == expected.size(), qPrintable(run.err));
+        const int errors = lines.filter(": error: ").size();
+        QCOMPARE(run.exitCode, errors > 0 ? 1 : 0);
+        const bool warned = !lines.filter(": warning: ").isEmpty();
+        QCOMPARE(tool({ "check", "--strict", built }).exitCode, errors || warned ? 1 : 0);
+    }
+
+    // A release maker's folder: sources (German lacking a text), a stale compiled file beside its
+    // source, a translation in a subfolder, a checksum in the md5sum layout.
+    void buildMakesWhatTheUpdaterReads()
+    {
+        QMap<QString, QByteArray> files = completeFiles();
+        files.remove("en_US.qm");
+        files.insert("en_US.ts", ts("en_US"));
+        // A long German text needs more room than the others, which leave the floor.
+        files.insert("de_DE.ts",
+            ts("de_DE", wizardTextIds().mid(1))
+                .replace("de_DE id-page3-description",
+                    QByteArray("Ein langer Satz, der die Seite wachsen l\xc3\xa4sst. ")
+                        .repeated(40)));
+        files.insert("de_DE.qm", "stale");
+        files.insert("more/fr_FR.qm", qm(ts("fr_FR")));
+        files.insert("firmware.md5", "d41d8cd98f00b204e9800998ecf8427e  firmware.bin\n");
+        const QString source = write(dir.filePath("src"), files),
+                      package = dir.filePath("data.rcc");
+        QVERIFY(!write(dir.path(), { { "data.rcc", "earlier" } }).isEmpty());
+        // Strict, the warnings keep the earlier package; they name the file to mend.
+        const QStringList build { "build", source, "-o", package };
+        const Run refused = tool(build + QStringList("--strict"));
+        QVERIFY2(refused.err.contains("de_DE.ts: warning: replaces de_DE.qm of the source folder")
+                && refused.err.contains("de_DE.ts: warning: no text for \"id-application-title\""),
+            qPrintable(refused.err));
+        QCOMPARE(refused.exitCode, 1);
+        QFile earlier(package);
+        QVERIFY(earlier.open(QIODevice::ReadOnly) && earlier.readAll() == "earlier");
+        const Run built = tool(build);
+        QCOMPARE(built.exitCode, 0);
+        QVERIFY(built.err.contains("firmware.md5: note: replaced by the checksum the builder"));
+        QVERIFY(!QFileInfo::exists(package + ".part"));
+        QCOMPARE(tool({ "check", package }).err.section('\n', -2), "0 errors, 1 warning\n");
+        const Run info = tool({ "info", package });
+        QCOMPARE(info.exitCode, 0);
+        for (const char *line : { "  firmware.md5    accepted", "  de_DE.qm        24 of 25 texts",
+                 "  more/fr_FR.qm   25 of 25 texts", "  de_AT   -> de_DE.qm  (same language)",
+                 "  fr_FR   -> more/fr_FR.qm  (exact)", "  ja_JP   -> en_US.qm  (fallback)",
+                 "  en_US.qm        480 px", "  (raw ids)       480 px" })
+            QVERIFY2(info.out.split('\n').contains(line), qPrintable(line + ("\n" + info.out)));
+        QVERIFY(!info.out.contains("  de_DE.qm        480 px")); // the long text needs more
+        QCOMPARE(tool({ "check", source + "/device.xml" }).exitCode, 1);
+        QCOMPARE(tool({ "check", source + "/none" }).exitCode, 2);
+        QCOMPARE(tool({ "verify", package }).exitCode, 2);
     }
 };
 
-QTEST_GUILESS_MAIN(PackageToolTest)
+QTEST_GUILESS_MAIN(TestPackageTool)
 #include "tst_packagetool.moc"

@@ -1,0 +1,305 @@
+// DeviceDetector on the Linux backend over a fake sysfs and mount table, tarsel-sim, the kernel.
+#include "device.h"
+#include "devicedetector.h"
+#include "fakesysfs.h"
+#include "linux/linuxdetector.h"
+#include "linux/mounttablewatcher.h"
+#include "linux/usbidmatch.h"
+
+#include <QtTest>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+const QByteArray base = "22 1 259:2 / / rw shared:1 - ext4 /dev/nvme0n1p2 rw\n"
+                        "27 22 0:24 / /run rw shared:5 - tmpfs tmpfs rw\n";
+
+QByteArray m(int id, const char *dev, const QByteArray &point, const char *source = "/dev/sdb1",
+    const char *root = "/", const char *options = "rw,nosuid")
+{
+    return QByteArray::number(id) + " 27 " + dev + ' ' + root + ' ' + point + ' ' + options
+        + " shared:9 - vfat " + source + " rw\n";
+}
+
+QByteArray enc(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+// A DeviceDetector over the Linux backend, whose watch a test can wait on.
+struct Armed
+{
+    LinuxDetector *backend = nullptr;
+    DeviceDetector detector { [this](std::function<void()> callback) {
+        auto made = std::make_unique<LinuxDetector>(std::move(callback));
+        backend = made.get();
+        return std::unique_ptr<IDetector>(std::move(made));
+    } };
+    QSignalSpy detected { &detector, &DeviceDetector::detected };
+
+    MountTableWatcher *start(const QString &ids)
+    {
+        detector.start(ids.section(' ', 0, 0), ids.section(' ', 1), QStringLiteral("Tarsel"));
+        return backend->findChild<MountTableWatcher *>();
+    }
+};
+
+int sim(const QString &command, const QString &dir, QString *out = nullptr)
+{
+    QProcess process;
+    process.start(TARSEL_SIM_PATH, command.split(' ').replaceInStrings("DIR", dir));
+    process.waitForFinished(30000);
+    if (out)
+        *out = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+} // namespace
+
+class TestDetector : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString table;
+
+    // The base table and extra lines replace the table at once; a null extra deletes it.
+    void write(const QByteArray &extra)
+    {
+        QSaveFile file(table);
+        QVERIFY(extra.isNull()
+                ? QFile::remove(table)
+                : file.open(QIODevice::WriteOnly) && file.write(base + extra) > 0 && file.commit());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        FakeSysfs sys(dir.filePath("sys"));
+        QVERIFY(sys.addUsbDisk("1-2", "1a2b\n", "3c4d\n", "sdb", 8, 16, true, 1)
+            && sys.addUsbDisk("1-3", "0951\n", "1666\n", "sdc", 8, 32, true, 1)
+            && sys.addUsbDisk("1-5", "1a2b\n", "3c4d\n", "sdd", 8, 48, false, 1)
+            && sys.addUsbDisk("1-6", "1A2B\n", "3C4D\n", "sde", 8, 64, true, 1)
+            && sys.addNvmeDisk("nvme0n1", 259, 0, 3));
+        // Links left by a removed device, and links to a product outside the root.
+        QVERIFY(sys.link(sys.root() + "/devices/gone/block/sdf", sys.root() + "/dev/block/8:80"));
+        QVERIFY(sys.link(sys.root() + "/devices/gone/block/sdf", sys.root() + "/class/block/sdf"));
+        FakeSysfs outside(dir.filePath("outside"));
+        QVERIFY(outside.addUsbDisk("1-2", "1a2b\n", "3c4d\n", "sdz", 65, 0, true, 1));
+        QVERIFY(sys.link(outside.blockDevicePath("sdz1"), sys.root() + "/dev/block/65:1"));
+        QVERIFY(sys.link(outside.blockDevicePath("sdz1"), sys.root() + "/class/block/sdz1"));
+        // A root inside the product's USB folder: the walk must not climb above it.
+        FakeSysfs outer(dir.filePath("outer"));
+        QVERIFY(outer.addUsbDisk("1-2", "1a2b\n", "3c4d\n", "sdy", 8, 64, true, 0));
+        QVERIFY(FakeSysfs(outer.usbDevicePath("1-2") + "/inner").addNvmeDisk("nvme0n1", 259, 0, 0));
+        QVERIFY(QFile::link(outer.usbDevicePath("1-2") + "/inner", dir.filePath("nested")));
+        table = dir.filePath("mountinfo");
+        qputenv("TARSEL_MOUNTINFO", enc(table));
+        QVERIFY(UsbIdMatch::matches("0x1a2b", "0x3c4d", "1a2b\n", "3c4d\n"));
+    }
+
+    void reportsArrivals_data()
+    {
+        QTest::addColumn<QString>("sysfs"); // its root
+        QTest::addColumn<QString>("ids");
+        QTest::addColumn<QByteArray>("atStart");
+        // Each change is the lines after the base table; a null one deletes the file.
+        QTest::addColumn<QByteArrayList>("changes");
+        QTest::addColumn<QStringList>("reports"); // per change, "" for none
+        const auto add = [](const char *name, const QByteArrayList &changes,
+                             const QStringList &reports, const QString &ids = "0x1a2b 0x3c4d",
+                             const QByteArray &atStart = "", const QString &sysfs = "sys") {
+            QTest::newRow(name) << sysfs << ids << atStart << changes << reports;
+        };
+        const QByteArray p = m(35, "8:17", "/m/T");
+        const QStringList yes { "/m/T/" }, no { "" };
+        add("partition mounted", { p }, yes);
+        add("whole-disk file system", { m(35, "8:16", "/m/T", "/dev/sdb") }, yes);
+        add("anonymous number, by source", { m(35, "0:52", "/m/T") }, yes);
+        add("ids in upper case in sysfs", { m(35, "8:65", "/m/T", "/dev/sde1") }, yes);
+        add("unrelated stick", { m(35, "8:33", "/m/T", "/dev/sdc1") }, no);
+        add("fixed disk with the product's ids", { m(35, "8:49", "/m/T", "/dev/sdd1") }, no);
+        add("non-USB disk", { m(35, "259:3", "/home", "/dev/nvme0n1p3") }, no);
+        add("bind mount of a subfolder", { m(35, "8:17", "/m/T", "/dev/sdb1", "/sub") }, no);
+        add("source not a device", { m(35, "0:51", "/m/T", "tmpfs") }, no);
+        add("dangling number link", { m(35, "8:80", "/m/T", "none") }, no);
+        add("number link leaving the root", { m(35, "65:1", "/m/T", "none") }, no);
+        add("name link leaving the root", { m(35, "0:51", "/m/T", "/dev/sdz1") }, no);
+        add("walk stops at the root", { m(35, "259:0", "/m/T", "/dev/nvme0n1") }, no,
+            "0x1a2b 0x3c4d", "", "nested");
+        add("every escape", { m(35, "8:17", "/m/A\\040B\\011C\\012D\\134E") },
+            { "/m/A B\tC\nD\\E/" });
+        add("escaped backslash before digits", { m(35, "8:17", "/m/A\\134040") }, { "/m/A\\040/" });
+        add("not an escape stays", { m(35, "8:17", "/m/a\\x\\9\\400\\04") },
+            { "/m/a\\x\\9\\400\\04/" });
+        add("UTF-8 mount point", { m(35, "8:17", "/m/\xc3\x9c") }, { "/m/\u00dc/" });
+        add("no optional fields", { "35 27 8:17 / /m/T rw - vfat /dev/sdb1 rw\n" }, yes);
+        add("several optional fields",
+            { "35 27 8:17 / /m/T rw shared:5 master:1 propagate_from:2 unbindable - vfat /dev/sdb1 "
+              "rw\n" },
+            yes);
+        add("bad line before a good one", { "35 27 8:17 / /m/X rw - vfat\n" + p }, yes);
+        add("negative id", { "-35 27 8:17 / /m/T rw - vfat /dev/sdb1 rw\n" }, no);
+        add("separator too late", { "35 27 8:17 / /m/T rw a b c d e - vfat\n" }, no);
+        add("escaped zero byte in the point", { m(35, "8:17", "/m/T\\000b") }, no);
+        add("zero byte in the point", { m(35, "8:17", QByteArray("/m/T\0b", 6)) }, no);
+        add("present at start, then remounted", { m(35, "8:17", "/m/T", "/dev/sdb1", "/", "ro") },
+            no, "0x1a2b 0x3c4d", p);
+        add("known mount, then another stick", { p, p + m(36, "8:33", "/m/S", "/dev/sdc1") },
+            { "/m/T/", "" });
+        add("unplug and re-plug", { p, "", p }, { "/m/T/", "", "/m/T/" });
+        add("reused id at another point", { m(35, "8:17", "/m/O"), m(35, "8:17", "/m/N") },
+            { "/m/O/", "/m/N/" });
+        add("reused id and point, other device", { m(35, "8:33", "/m/T", "/dev/sdc1"), p },
+            { "", "/m/T/" });
+        add("same mount under a new id", { p, m(36, "8:17", "/m/T") }, { "/m/T/", "/m/T/" });
+        add("several at once, the last wins",
+            { m(35, "8:17", "/m/A") + m(36, "8:17", "/m/C") + m(37, "8:16", "/m/B", "/dev/sdb") },
+            { "/m/C/" });
+        // Losing the table for a moment must not make the mounts present at start arrive again.
+        add("table deleted and restored", { QByteArray(), p, p + m(36, "8:17", "/z") },
+            { "", "", "/z/" }, "0x1a2b 0x3c4d", p);
+        add("vid and pid in upper case", { p }, yes, "0X1A2B 0X3C4D");
+        add("pid a prefix of the real one", { p }, yes, "0x1a2b 0x3c");
+        add("vid a prefix of the real one", { p }, no, "0x1a 0x3c4d");
+        add("no prefix loses two digits", { p }, no, "1a2b 3c4d");
+        add("ids swapped", { p }, no, "0x3c4d 0x1a2b");
+    }
+    void reportsArrivals()
+    {
+        QFETCH(QString, sysfs);
+        QFETCH(QString, ids);
+        QFETCH(QByteArray, atStart);
+        QFETCH(QByteArrayList, changes);
+        QFETCH(QStringList, reports);
+        qputenv("TARSEL_SYSFS_ROOT", enc(dir.filePath(sysfs)));
+        write(atStart);
+        Armed armed;
+        MountTableWatcher *watcher = armed.start(ids);
+        QVERIFY(watcher && !watcher->isKernelTable());
+        // Connected after the detector: each wait returns once the detector has read the table.
+        QSignalSpy changed(watcher, &MountTableWatcher::changed);
+        QList<QVariantList> expected;
+        for (int i = 0; i < changes.size(); ++i) {
+            write(changes.at(i));
+            QVERIFY2(changed.wait(5000), qPrintable(QStringLiteral("change %1 not seen").arg(i)));
+            if (!reports.at(i).isEmpty())
+                expected << QVariantList { reports.at(i) };
+            QCOMPARE(QList<QVariantList>(armed.detected), expected);
+        }
+    }
+
+    // Only a regular file directly on the volume counts: an update deletes and rewrites it.
+    void firmwareFileStaysOnTheVolume()
+    {
+        QTemporaryDir root;
+        const QString v = root.filePath("v"), file = v + "/firmware.bin";
+        QVERIFY(QDir().mkpath(v) && QFile::link(v, root.filePath("alias")));
+        QFile(root.filePath("out.bin")).open(QIODevice::WriteOnly);
+        QFile(v + "/real.bin").open(QIODevice::WriteOnly);
+        const auto found = [&v](const QString &mount = QString()) {
+            return Device(mount.isEmpty() ? v + '/' : mount).firmwareFilePath();
+        };
+        QCOMPARE(found(), QString());
+        for (const QString &target : { root.filePath("out.bin"), v + "/real.bin", v + "/gone" }) {
+            QVERIFY(QFile::link(target, file));
+            QVERIFY2(found().isNull(), qPrintable(target));
+            QVERIFY(QFile::remove(file));
+        }
+        QVERIFY(QDir().mkpath(file));
+        QCOMPARE(found(), QString());
+        QVERIFY(QDir().rmdir(file) && QFile(file).open(QIODevice::WriteOnly));
+        QCOMPARE(found(), QDir(v).canonicalPath() + "/firmware.bin");
+        // A mount point reached through a link (/media -> /run/media) is still the volume.
+        QCOMPARE(found(root.filePath("alias/")), QDir(v).canonicalPath() + "/firmware.bin");
+    }
+
+    void followsTheProductSimulator_data()
+    {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("ids"); // as device.xml gives them
+        QTest::newRow("defaults") << ""
+                                  << "0x1a2b 0x3c4d";
+        QTest::newRow("ids written as the kernel does") << " --vid 0XABC --pid 12"
+                                                        << "0x0abc 0x0012";
+    }
+    void followsTheProductSimulator()
+    {
+        QFETCH(QString, options);
+        QFETCH(QString, ids);
+        QTemporaryDir dir;
+        const QString first = dir.filePath("a b"), root = dir.filePath("mo ved");
+        QString said;
+        QCOMPARE(sim("create DIR" + options, first, &said), 0);
+        QVERIFY2(
+            said.contains("export TARSEL_MOUNTINFO='" + first + "/mountinfo'"), qPrintable(said));
+        // Its links are relative, as the kernel's: the simulation still works once moved.
+        QVERIFY(QDir().rename(first, root));
+        qputenv("TARSEL_SYSFS_ROOT", QFile::encodeName(root + "/sysfs"));
+        qputenv("TARSEL_MOUNTINFO", QFile::encodeName(root + "/mountinfo"));
+
+        DeviceDetector detector;
+        QSignalSpy detected(&detector, &DeviceDetector::detected);
+        detector.start(ids.section(' ', 0, 0), ids.section(' ', 1), "Tarsel");
+        // The stick first: had it been taken for the product, it would be the first report.
+        const QList<std::tuple<const char *, int, int>> steps { { "plug-other DIR", 0, 0 },
+            { "plug DIR", 0, 1 }, { "plug DIR", 1, 1 }, { "create DIR", 1, 1 },
+            { "plug DIR --vid 0x1", 2, 1 }, { "remove DIR", 2, 1 }, { "plug", 2, 1 },
+            { "create DIR/s --vid 0xZZ", 1, 1 },
+            { "create DIR/s --tag 3-1 --firmware DIR/s", 2, 1 }, { "unplug DIR", 0, 1 },
+            { "unplug DIR", 1, 1 }, { "plug DIR", 0, 2 }, { "unplug DIR", 0, 2 },
+            { "unplug-other DIR", 0, 2 } };
+        for (const auto &[command, code, reports] : steps) {
+            QVERIFY2(sim(command, root) == code, command);
+            QTest::qWait(100); // each step reaches the detector first, as with a hand on the cable
+            QVERIFY2(detected.size() == reports, command);
+        }
+        QCOMPARE(detected.at(1), QVariantList { root + "/volume/" });
+        QVERIFY(!QFileInfo::exists(root + "/s"));
+        QFile image(Device(root + "/volume/").firmwareFilePath());
+        QVERIFY(image.open(QIODevice::ReadOnly));
+        QCOMPARE(image.readAll().count("Ver:3-1.0.0.1\x0a\x0d"), 1);
+    }
+
+    // Last: it moves the process into its own mount namespace.
+    void recognisesKernelMounts()
+    {
+        QTemporaryDir work;
+        const QString volume = work.filePath("volume"), bind = work.filePath("b-bind");
+        QVERIFY(QDir().mkpath(volume));
+        if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0
+            || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || mount("tarsel", enc(volume).constData(), "tmpfs", 0, "size=1m") != 0)
+            QSKIP("needs root and a private mount namespace");
+        const auto unmount = qScopeGuard([&] {
+            umount2(enc(bind).constData(), MNT_DETACH);
+            umount2(enc(volume).constData(), MNT_DETACH);
+        });
+        struct stat info = {};
+        QCOMPARE(stat(enc(volume).constData(), &info), 0);
+        FakeSysfs sys(work.filePath("sys"));
+        QVERIFY(sys.addUsbDisk(
+            "1-2", "1a2b\n", "3c4d\n", "sdx", major(info.st_dev), minor(info.st_dev), true, 0));
+        qputenv("TARSEL_SYSFS_ROOT", enc(sys.root()));
+        qunsetenv("TARSEL_MOUNTINFO");
+
+        const auto armed = std::make_unique<Armed>();
+        QSignalSpy changed(armed->start("0x1a2b 0x3c4d"), &MountTableWatcher::changed);
+        QVERIFY(armed->backend->findChild<MountTableWatcher *>()->isKernelTable());
+        // A remount is no arrival; a bind mount of the whole volume is one.
+        QVERIFY(mount(nullptr, enc(volume).constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                    nullptr)
+                == 0
+            && changed.wait(5000));
+        QVERIFY(armed->detected.isEmpty());
+        QVERIFY(QDir().mkpath(bind)
+            && mount(enc(volume).constData(), enc(bind).constData(), nullptr, MS_BIND, nullptr) == 0
+            && changed.wait(5000));
+        QCOMPARE(QList<QVariantList>(armed->detected), QList<QVariantList> { { bind + '/' } });
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDetector)
+#include "tst_detector.moc"
