@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The updater in a folder of its own beside a package it cannot use: start-up ends with exit code
-# 1 and two lines saying why. Arguments: the updater, the sample package's staged files, rcc.
+# A package the updater cannot use ends start-up with exit code 1 and two lines saying why.
 set -euo pipefail
 updater=$1 stage=$2 rcc=$3
 work=$(mktemp -d /tmp/tst_startup.XXXXXX)
@@ -8,17 +7,15 @@ trap 'rm -rf "$work"' EXIT
 # Without a runtime folder the platform plugin adds a line of its own to the log.
 export XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=offscreen
 unset QT_MESSAGE_PATTERN QT_LOGGING_RULES
-failed=0
 
-# start NAME PACKAGE-FIRST-LINE...: installs the updater in $work/NAME, runs "$2" there to make its
-# data.rcc, starts it and expects the line $3.
+# start NAME MAKE-PACKAGE FIRST-LINE: the updater installed in $work/NAME beside that package.
 start() {
     local dir=$work/$1 code=0
     mkdir "$dir" && cp "$updater" "$dir/TarselUpdater"
     (cd "$dir" && eval "$2")
     "$dir/TarselUpdater" 2>"$dir.log" || code=$?
-    if [ "$code" = 1 ] && [ "$(cat "$dir.log")" = "$3"$'\nCan not initialize external resources.' ]
-    then echo "PASS $1"; else echo "FAIL $1: exit code $code, log:" && cat "$dir.log" && failed=1; fi
+    [ "$code" = 1 ] && [ "$(cat "$dir.log")" = "$3"$'\nCan not initialize external resources.' ] ||
+        { echo "FAIL $1: exit code $code, log:" && cat "$dir.log" && exit 1; }
 }
 # Without one file; the others present, so that the first file missing is the one taken out.
 without() {
@@ -36,4 +33,3 @@ start "not a resource file" "head -c 4096 /dev/zero | tr '\0' B >data.rcc" \
 for file in firmware.bin firmware.md5 device.xml; do
     start "without $file" "without $file" "File \":/tarsel_external/$file\" does not exist"
 done
-exit $failed

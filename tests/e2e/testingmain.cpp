@@ -1,6 +1,5 @@
-// The updater with one seam, for tests and scripts/screenshots.sh only: TARSEL_TEST_FIND_TIMEOUT_MS
-// ends the device search after that many milliseconds instead of five minutes, a time-out no real
-// fault can bring on sooner.
+// The updater for tests and scripts/screenshots.sh: TARSEL_TEST_FIND_TIMEOUT_MS ends the device
+// search after that many milliseconds instead of five minutes, which no real fault can hasten.
 #include "core.h"
 #include "startup.h"
 
@@ -13,7 +12,8 @@ int main(int argc, char *argv[])
     Core *core = startUpdater();
     if (!core)
         return 1;
-    if (const int timeout = qEnvironmentVariableIntValue("TARSEL_TEST_FIND_TIMEOUT_MS"); timeout > 0)
+    if (const int timeout = qEnvironmentVariableIntValue("TARSEL_TEST_FIND_TIMEOUT_MS");
+        timeout > 0)
         core->setFindTimeoutForTesting(timeout);
     return app.exec();
 }
