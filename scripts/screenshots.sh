@@ -94,7 +94,7 @@ fi
 
 # The testing build gives up the search after a second instead of five minutes.
 simulate 3-1.0.0.1
-TARSEL_TEST_FIND_TIMEOUT_MS=1000 to_page3 build/testbin/TarselUpdater-testing
+TARSEL_TEST_FIND_TIMEOUT_MS=1000 to_page3 build/bin/TarselUpdater-testing
 [ "$(wizard_wait_page Page5 10)" = 1 ]
 shot page5-not-found.png
 quit

@@ -1,5 +1,6 @@
-// Start-up to the first frame of Page 1: runs the updater (its testing build, which reports the
-// first frame's time on the steady clock and quits) again and again, and prints the median.
+// Start-up to the first frame of Page 1: runs the updater (built with firstframemain.cpp, which
+// reports the first frame's time on the steady clock and quits) again and again, and prints the
+// median.
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTextStream>
@@ -14,14 +15,11 @@ int main(int argc, char *argv[])
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 11;
     QTextStream out(stdout);
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TARSEL_TEST_FIRST_FRAME"), QStringLiteral("quit"));
     std::vector<double> milliseconds;
     for (int run = 0; run < runs; ++run) {
         QProcess updater;
-        updater.setProcessEnvironment(environment);
         const auto started = std::chrono::steady_clock::now().time_since_epoch();
-        updater.start(QStringLiteral(TARSEL_UPDATER_TESTING), QStringList());
+        updater.start(QStringLiteral(TARSEL_UPDATER_FIRSTFRAME), QStringList());
         if (!updater.waitForFinished(30000)) {
             out << "run " << run << ": no first frame within 30 s\n";
             return 1;

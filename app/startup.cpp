@@ -1,0 +1,45 @@
+#include "startup.h"
+
+#include "core.h"
+#include "externalresources.h"
+#include "qmlengine.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QtGlobal>
+
+#include <memory>
+
+void prepareApplication()
+{
+    qputenv("QT_ANGLE_PLATFORM", "d3d9");
+    QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+}
+
+Core *startUpdater()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("TarselUpdater"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.24"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("com.corvel"));
+    QCoreApplication::setOrganizationName(QStringLiteral("corvel"));
+
+    bool ok = false;
+    // Owned here only until Core takes it: a failed start frees what it made.
+    std::unique_ptr<ProductResource> resource(
+        initExternalResources(QCoreApplication::applicationDirPath(), ok));
+    if (!ok) {
+        qCritical() << "Can not initialize external resources.";
+        return nullptr;
+    }
+
+    auto core = std::make_unique<Core>();
+    if (!core->initialize(resource.release())) {
+        qCritical() << "Can not initialize core.";
+        return nullptr;
+    }
+
+    // Core and the QML engine live until the process ends.
+    setupQmlEngine(core.get());
+    return core.release();
+}

@@ -1,0 +1,373 @@
+#include "errorcode.h"
+#include "imageprovider.h"
+#include "pagenavigator.h"
+#include "qmlengine.h"
+#include "testpackage.h"
+#include "windowminimumheight.h"
+
+#include <QBuffer>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTranslator>
+
+#include <memory>
+
+namespace {
+QByteArray png(const QSize &size)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
+
+// An id-based catalogue in memory.
+struct Texts : QTranslator
+{
+    QMap<QString, QString> texts;
+    QString translate(const char *, const char *id, const char *, int) const override
+    {
+        return texts.value(QString::fromUtf8(id));
+    }
+};
+
+// A page's height as the window is meant to measure it, in the interface's font.
+int pageHeight(const QSize &image, const QString &title, const QString &description)
+{
+    const QRect column(0, 0, 675 - image.width(), 20);
+    const auto height = [&](int points, const QString &text) {
+        const QFontMetrics metrics(QFont(QStringLiteral("Lato"), points));
+        return metrics.boundingRect(column, Qt::TextWordWrap, text).height();
+    };
+    return std::max(480, image.height() + height(14, title) + height(12, description) + 160);
+}
+} // namespace
+
+// Core's names for the window. With an outcome, each step answers inside its call: the one that
+// ends in that error code fails as Core's do (false, then the code), the others succeed.
+class TestCore : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(ErrorCode::ErrorCodeEnum errorCode MEMBER errorCode NOTIFY errorCodeChanged)
+    Q_PROPERTY(QString updaterVersion MEMBER updaterVersion CONSTANT)
+    Q_PROPERTY(int windowMinimumWidth MEMBER minimumWidth CONSTANT)
+    Q_PROPERTY(int windowMinimumHeight READ windowMinimumHeight CONSTANT)
+    Q_PROPERTY(QString newFirmwareVersion MEMBER newVersion CONSTANT)
+    Q_PROPERTY(QString previousFirmwareVersion MEMBER previousVersion NOTIFY versionChanged)
+
+public:
+    int outcome = -1; // -1: the steps report nothing
+    QStringList calls;
+    mutable int heightReads = 0;
+    ErrorCode::ErrorCodeEnum errorCode = ErrorCode::NoError;
+    QString updaterVersion = "1.2.24", newVersion = "1.0.0.2", previousVersion = "0.0.0.0";
+    int minimumWidth = 700;
+
+    int windowMinimumHeight() const { return ++heightReads, 555; }
+    Q_INVOKABLE QString deviceName() const { return QStringLiteral("Vault"); }
+    Q_INVOKABLE void findDevice() { step("find", &TestCore::deviceFound, outcome == 1); }
+    Q_INVOKABLE void checkFirmware()
+    {
+        step("check", &TestCore::firmwareChecked, outcome >= 2 && outcome <= 4);
+    }
+    Q_INVOKABLE void updateFirmware() { step("update", &TestCore::firmwareUpdated, outcome == 5); }
+    void fail(int code) { setProperty("errorCode", code); }
+    bool isConnected(const char *signal) const { return receivers(signal) > 0; }
+
+signals:
+    void deviceFound(bool ok);
+    void firmwareChecked(bool ok);
+    void firmwareUpdated(bool ok);
+    void progressChanged(int progress);
+    void errorCodeChanged(ErrorCode::ErrorCodeEnum errorCode);
+    void versionChanged();
+
+private:
+    void step(const char *name, void (TestCore::*report)(bool), bool fails)
+    {
+        calls << QLatin1String(name);
+        if (outcome >= 0)
+            emit(this->*report)(!fails);
+        if (outcome >= 0 && fails)
+            fail(outcome);
+    }
+};
+
+// The ui library, and the window as start-up loads it, on a TestCore with texts.ts's texts.
+class TestUi : public QObject
+{
+    Q_OBJECT
+
+    QTranslator translator;
+    std::unique_ptr<TestCore> core;
+    QQuickWindow *window = nullptr;
+    QQuickItem *stack = nullptr;
+
+    void open()
+    {
+        setupQmlEngine(core.get());
+        window = qobject_cast<QQuickWindow *>(QGuiApplication::topLevelWindows().value(0));
+        QVERIFY(window);
+        stack = window->findChild<QQuickItem *>(QStringLiteral("stackView"));
+        window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+    QObject *find(const char *name) const
+    {
+        const QString objectName = QLatin1String(name);
+        auto *page = stack->property("currentItem").value<QObject *>();
+        QObject *item = page->findChild<QObject *>(objectName);
+        return item ? item : window->findChild<QObject *>(objectName);
+    }
+    QString text(const char *name) const { return find(name)->property("text").toString(); }
+    void click(const char *button) { QMetaObject::invokeMethod(find(button), "clicked"); }
+    QString pages() const
+    {
+        QStringList names;
+        for (int i = 0; i < stack->property("depth").toInt(); ++i) {
+            QVariant item;
+            QMetaObject::invokeMethod(stack, "get", Q_RETURN_ARG(QVariant, item),
+                Q_ARG(QVariant, i), Q_ARG(QVariant, true));
+            names << item.value<QObject *>()->objectName();
+        }
+        return names.join(QLatin1Char(' '));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(translator.load(QStringLiteral(TARSEL_QML_TEST_QM)));
+        QCoreApplication::installTranslator(&translator);
+    }
+    void init() { core = std::make_unique<TestCore>(); }
+    void cleanup()
+    {
+        if (window)
+            delete qmlEngine(window);
+        window = nullptr;
+        core.reset();
+    }
+
+    void searchAndUpdateFollowTheReports()
+    {
+        open();
+        QCOMPARE(window->minimumSize(), QSize(700, 555));
+        QCOMPARE(window->size(), QSize(700, 555));
+        QCOMPARE(core->heightReads, 1);
+        emit core->errorCodeChanged(ErrorCode::NoError);
+        click("nextButton");
+        click("backButton");
+        click("nextButton");
+        click("nextButton");
+        QCOMPARE(pages(), QStringLiteral("page1 page2 page1 page2 page3"));
+        QCOMPARE(text("appVersionBlock"), QStringLiteral("Updater 1.2.24"));
+        emit core->deviceFound(true);
+        // A second report on the same entry into Page 3 is not handled again.
+        emit core->deviceFound(true);
+        core->setProperty("previousFirmwareVersion", "1.0.0.1");
+        emit core->firmwareChecked(true);
+        QCOMPARE(core->calls, (QStringList { "find", "check", "update" }));
+        QCOMPARE(text("appVersionBlock"), "Previous 1.0.0.1<br>New 1.0.0.2<br>Updater 1.2.24");
+        emit core->progressChanged(37);
+        QCOMPARE(find("progressBar")->property("value"), QVariant(37.0));
+        emit core->firmwareUpdated(true);
+        QCOMPARE(pages(), QStringLiteral("page1 page2 page1 page2 page3 page4 page5"));
+        QVERIFY(!core->isConnected(SIGNAL(deviceFound(bool))));
+        QVERIFY(!core->isConnected(SIGNAL(firmwareChecked(bool))));
+        QVERIFY(!core->isConnected(SIGNAL(firmwareUpdated(bool))));
+    }
+
+    void resultPageShowsTheOutcome_data()
+    {
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("description");
+        const QString failed = QStringLiteral("Failed for Vault.");
+        QTest::addRow("updated") << 0 << "success" << QStringLiteral("Updated.")
+                                 << "Installed. Power Vault off, then power Vault on.";
+        QTest::addRow("not found") << 1 << "failure" << failed << "Cannot find Vault.";
+        QTest::addRow("check error") << 2 << "failure" << failed << "id-page5-check-firmware-error";
+        QTest::addRow("other hardware") << 3 << "failure" << failed << "Other hardware.";
+        QTest::addRow("up to date")
+            << 4 << "up2date" << QStringLiteral("Up to date.") << "Vault is up to date.";
+        QTest::addRow("write error") << 5 << "failure" << failed << "Cannot write.";
+    }
+    void resultPageShowsTheOutcome()
+    {
+        QFETCH(int, outcome);
+        QFETCH(QString, image);
+        QFETCH(QString, description);
+        core->outcome = outcome;
+        open();
+        click("nextButton");
+        click("nextButton");
+        const QString walk = outcome == 0 || outcome == 5 ? "page1 page2 page3 page4 page5"
+                                                          : "page1 page2 page3 page5";
+        QCOMPARE(pages(), walk);
+        QCOMPARE(find("generalImage")->property("source").toString(),
+            "image://data/page5/big_" + image + ".png");
+        QTEST(text("title"), "title");
+        QCOMPARE(text("description"), description);
+        // A later code shows no other page and keeps the first outcome's description.
+        core->fail(42);
+        QCOMPARE(pages(), walk);
+        QCOMPARE(text("description"), description);
+    }
+
+    // Events: P press, p repeated press, R release, r repeated release, w a finger's pause.
+    void keysPressTheMainButtonOnly_data()
+    {
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("pages");
+        QTest::addColumn<int>("errorCode");
+        QTest::addColumn<int>("quits");
+        const int enter = Qt::Key_Enter, ret = Qt::Key_Return;
+        QTest::addRow("Return on Page 1") << "PR" << ret << "page1 page2" << 0 << 0;
+        QTest::addRow("repeated Return alone") << "pr" << ret << "page1" << 0 << 0;
+        QTest::addRow("held Return stops on Page 2")
+            << "PrprprpR" << ret << "page1 page2" << 0 << 0;
+        // X11 reports the first repeat of a held key as a plain release and press, back to back.
+        QTest::addRow("held Return misread as a new press")
+            << "PRPrprpR" << ret << "page1 page2" << 0 << 0;
+        QTest::addRow("Return on Page 3 presses no hidden button")
+            << "PRwPRwPR" << ret << "page1 page2 page3" << 0 << 0;
+        QTest::addRow("Return on the result page quits") << "PR" << ret << "page1 page5" << 3 << 1;
+        QTest::addRow("Enter on the result page quits") << "PR" << enter << "page1 page5" << 3 << 1;
+        QTest::addRow("repeated Return on the result page")
+            << "pr" << ret << "page1 page5" << 3 << 0;
+    }
+    void keysPressTheMainButtonOnly()
+    {
+        QFETCH(int, errorCode);
+        QFETCH(int, key);
+        QFETCH(QString, events);
+        open();
+        QSignalSpy quit(qmlEngine(window), &QQmlEngine::quit);
+        if (errorCode)
+            core->fail(errorCode);
+        for (const QChar event : events) {
+            QKeyEvent keyEvent(event.toLower() == 'p' ? QEvent::KeyPress : QEvent::KeyRelease, key,
+                Qt::NoModifier, "\r", event.isLower());
+            event == 'w' ? QTest::qWait(100) : void(QGuiApplication::sendEvent(window, &keyEvent));
+        }
+        QTEST(pages(), "pages");
+        QTEST(int(quit.count()), "quits");
+    }
+
+    // Moves: "n" next, "p" previous, "gN" goTo N.
+    void navigatorMoves_data()
+    {
+        QTest::addColumn<QString>("moves");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("emissions");
+        QTest::addColumn<QString>("document");
+        QTest::addRow("a fifth next stays on Page5") << "n n n n n" << 4 << 4 << "Page5.qml";
+        QTest::addRow("previous on Page1 is ignored") << "p" << 0 << 0 << "Page1.qml";
+        QTest::addRow("goTo the current page is silent") << "n n g2" << 2 << 2 << "Page3.qml";
+        QTest::addRow("no stop beyond the range") << "g7 n p p" << 6 << 4 << ".qml";
+    }
+    void navigatorMoves()
+    {
+        QFETCH(QString, moves);
+        QFETCH(int, index);
+        PageNavigator navigator;
+        // A handler must already see the new position.
+        int seen = 0, emissions = 0;
+        connect(&navigator, &PageNavigator::currentIndexChanged, this,
+            [&] { seen = navigator.property("currentIndex").toInt(), ++emissions; });
+        for (const QString &move : moves.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (move == QLatin1String("n"))
+                navigator.next();
+            else if (move == QLatin1String("p"))
+                navigator.previous();
+            else
+                navigator.goTo(move.mid(1).toInt());
+        }
+        QCOMPARE(int(navigator.currentIndex()), index);
+        QCOMPARE(seen, index);
+        QTEST(emissions, "emissions");
+        QTEST(navigator.componentName(index), "document");
+    }
+
+    void imageProviderServesThePackage()
+    {
+        const char *table[][2] = { { "page1/big.png", "page1_general_view" },
+            { "page1/small.png", "page1_detail_view" }, { "page2/big.png", "page2_general_view" },
+            { "page2/small.png", "page2_detail_view" }, { "page3/big.png", "page3_general_view" },
+            { "page3/small.png", "page3_detail_view" }, { "page4/big.png", "page4_general_view" },
+            { "page5/big_success.png", "page5_success_general_view" },
+            { "page5/big_failure.png", "page5_failure_general_view" },
+            { "page5/big_up2date.png", "page5_uptodate_general_view" } };
+        // A size per file shows an id served from another file; page2/big.png's file is missing.
+        TestPackage package;
+        for (int i = 0; i < 10; ++i) {
+            if (i != 2)
+                package.setFile(QLatin1String(table[i][1]) + ".png", png(QSize(40 + i, 30 + i)));
+        }
+        package.setFile(QStringLiteral("page4_detail_view.png"), png(QSize(11, 11)));
+        QVERIFY(package.registerPackage());
+        ImageProvider provider;
+        QSize untouched(7, 7);
+        for (int i = 0; i < 10; ++i) {
+            const QImage image = provider.requestPixmap(table[i][0], &untouched, {}).toImage();
+            QCOMPARE(image.size(), i == 2 ? QSize(100, 100) : QSize(40 + i, 30 + i));
+            QCOMPARE(image.pixelColor(0, 0).alpha(), i == 2 ? 0 : 255);
+        }
+        QCOMPARE(untouched, QSize(7, 7));
+        for (const char *id : { "page4/small.png", "Page1/big.png", "page1_general_view.png", "" })
+            QCOMPARE(provider.requestPixmap(id, nullptr, { 9, 9 }).size(), QSize(100, 100));
+    }
+
+    void minimumHeightFitsTheTallestPage_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QSize>("image");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("expected");
+        const QString name = QStringLiteral("Tarsel Vault Four Professional Edition ").repeated(5);
+        const QString text = QStringLiteral("Save your files, then turn it off. ").repeated(40);
+        QTest::addRow("floor when every page is shorter")
+            << 2 << QSize(100, 100) << "Title" << QString() << "Vault" << 480;
+        QTest::addRow("page 4 wraps beside a 300-wide image")
+            << 4 << QSize(300, 250) << "Title" << text << "Vault"
+            << pageHeight({ 300, 250 }, "Title", text);
+        QTest::addRow("device name in the description")
+            << 3 << QSize(0, 0) << "Title"
+            << "%1 " + text << name << pageHeight({ 0, 0 }, "Title", name + " " + text);
+    }
+    void minimumHeightFitsTheTallestPage()
+    {
+        QFETCH(int, page);
+        QFETCH(QSize, image);
+        TestPackage package;
+        if (!image.isEmpty())
+            package.setFile(QStringLiteral("page%1_general_view.png").arg(page), png(image));
+        // Page 5 is never measured.
+        package.setFile(QStringLiteral("page5_general_view.png"), png(QSize(10, 2000)));
+        QVERIFY(package.registerPackage());
+        Texts texts;
+        QFETCH(QString, title);
+        QFETCH(QString, description);
+        texts.texts = { { QStringLiteral("id-page%1-title").arg(page), title },
+            { QStringLiteral("id-page%1-description").arg(page), description } };
+        QCoreApplication::installTranslator(&texts);
+        QFETCH(QString, name);
+        QTEST(windowMinimumHeightFor(name), "expected");
+    }
+};
+
+QTEST_MAIN(TestUi)
+#include "tst_ui.moc"
