@@ -1,286 +1,241 @@
-#include "coresignallog.h"
+#include "corerun.h"
 #include "firmwarefile.h"
-#include "linux/mounttable.h"
-#include "tmpfsmount.h"
-#include "treesnapshot.h"
-#include "updatefixture.h"
+#include "firmwareinfo.h"
+#include "testvolume.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
-#include <sys/mount.h>
+#include <functional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-// Real mounts that misbehave: too small, read-only, failing reads, gone mid-way. As root in a
-// private mount namespace, so whatever a failed test leaves mounted goes with the process.
+// Real volumes that misbehave (too small, read-only, failing, swapped entries, gone mid-way)
+// and entries on a volume built to hurt the readers.
 class TestFaultVolumes : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanup();
+    void initTestCase() { TestVolume::isolate(&noMountsWhy); }
     void updateEndsAsTheVolumeAllows_data();
     void updateEndsAsTheVolumeAllows();
+    void readersRefuseHostileEntries_data();
+    void readersRefuseHostileEntries();
 
 private:
     QString noMountsWhy;
-    QStringList mountsAtStart;
 };
+
+#ifndef FAULTFS
+#define FAULTFS "" // not built: the FUSE rows skip
+#endif
 
 namespace {
 constexpr int KiB = 1024;
-
-QStringList mountPoints()
-{
-    QFile table(QStringLiteral("/proc/self/mountinfo"));
-    QStringList points;
-    if (table.open(QIODevice::ReadOnly)) {
-        for (const MountEntry &entry : parseMountTable(table.readAll()))
-            points << entry.mountPoint;
-    }
-    points.sort();
-    return points;
-}
-
-// Our own pass-through file system over a backing folder, served by a child process.
-class FuseVolume
-{
-public:
-    explicit FuseVolume(bool failReadsAfterWrite)
-    {
-#if defined(FAULTFS)
-        if (!QFileInfo::exists(QStringLiteral("/dev/fuse"))) {
-            error = QStringLiteral("no /dev/fuse");
-            return;
-        }
-        QStringList arguments;
-        if (failReadsAfterWrite)
-            arguments << QStringLiteral("--fail-reads-after-write");
-        arguments << backing.path() << mount.path();
-        server.start(QStringLiteral(FAULTFS), arguments);
-        if (!server.waitForStarted(5000)) {
-            error = QStringLiteral("faultfs does not start: ") + server.errorString();
-            return;
-        }
-        struct stat parent;
-        ::stat(QFile::encodeName(QFileInfo(mount.path()).absolutePath()).constData(), &parent);
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 10000 && server.state() == QProcess::Running) {
-            struct stat st;
-            if (::stat(QFile::encodeName(mount.path()).constData(), &st) == 0
-                && st.st_dev != parent.st_dev) {
-                mounted = true;
-                return;
-            }
-            QThread::msleep(20);
-        }
-        error = QStringLiteral("faultfs does not mount: ")
-            + QString::fromLocal8Bit(server.readAllStandardError());
-#else
-        Q_UNUSED(failReadsAfterWrite);
-        error = QStringLiteral("faultfs was not built (no libfuse3 at configure time)");
-#endif
-    }
-    ~FuseVolume()
-    {
-        stop();
-    }
-
-    void detach()
-    {
-        if (mounted)
-            ::umount2(QFile::encodeName(mount.path()).constData(), MNT_DETACH);
-        mounted = false;
-    }
-    // As a pulled stick: the server is gone at once, without a word.
-    void killServer()
-    {
-        if (server.state() != QProcess::NotRunning) {
-            ::kill(pid_t(server.processId()), SIGKILL);
-            server.waitForFinished(5000);
-        }
-    }
-    void stop()
-    {
-        detach();
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            if (!server.waitForFinished(5000))
-                killServer();
-        }
-    }
-    QString log()
-    {
-        serverLog += QString::fromLocal8Bit(server.readAllStandardError());
-        return serverLog;
-    }
-
-    QTemporaryDir backing;
-    QTemporaryDir mount;
-    QProcess server;
-    QString serverLog;
-    QString error;
-    bool mounted = false;
-};
-
-enum Kind { Tmpfs, Fuse };
-enum Fault {
-    NoFault,
-    TooSmall,
-    ReadOnly,
-    ReadsFail,
-    ServerExitsWhileComparing,
-    UnmountedAndGoneWhileComparing,
-    UnmountedLazilyWhileComparing
-};
+constexpr qint64 MiB = 1024 * KiB;
+enum Left { Image, OldFile, NoFile, EmptyFile, First64KiB, Planted };
 } // namespace
-
-void TestFaultVolumes::initTestCase()
-{
-    TmpfsMount::isolate(&noMountsWhy);
-    mountsAtStart = mountPoints();
-}
-
-void TestFaultVolumes::cleanup()
-{
-    firmwareFileHooks() = FirmwareFileHooks();
-    // Whatever a row did, failed or not, nothing of it may stay mounted or running.
-    QCOMPARE(mountPoints(), mountsAtStart);
-    QDir proc(QStringLiteral("/proc"));
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    for (const QString &pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(proc.filePath(pid + QStringLiteral("/stat")));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        QVERIFY2(!(fields.value(1) == self.toLatin1() && line.contains("(faultfs)")),
-            qPrintable(QStringLiteral("faultfs %1 still runs").arg(pid)));
-    }
-}
 
 void TestFaultVolumes::updateEndsAsTheVolumeAllows_data()
 {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("fault");
-    QTest::addColumn<bool>("succeeds");
+    // A number is a tmpfs of that many KiB, a word a faultfs fault.
+    QTest::addColumn<QString>("volume");
+    QTest::addColumn<int>("oldKiB");
+    QTest::addColumn<int>("imageKiB");
+    QTest::addColumn<int>("left");
 
-    QTest::addRow("healthy tmpfs volume") << int(Tmpfs) << int(NoFault) << true;
-    QTest::addRow("healthy FUSE volume") << int(Fuse) << int(NoFault) << true;
-    QTest::addRow("volume too small for the image") << int(Tmpfs) << int(TooSmall) << false;
-    QTest::addRow("read-only volume") << int(Tmpfs) << int(ReadOnly) << false;
-    QTest::addRow("reads of the written file fail") << int(Fuse) << int(ReadsFail) << false;
-    QTest::addRow("file system exits during the comparison")
-        << int(Fuse) << int(ServerExitsWhileComparing) << false;
-    QTest::addRow("unmounted and gone during the comparison")
-        << int(Fuse) << int(UnmountedAndGoneWhileComparing) << false;
-    // The open file still reads from a live device, but the product's folder no longer holds
-    // it: what was verified is not what the user's volume shows.
-    QTest::addRow("unmounted lazily during the comparison, device still answering")
-        << int(Fuse) << int(UnmountedLazilyWhileComparing) << false;
+    QTest::addRow("healthy tmpfs") << "8192" << 64 << 3072 << int(Image);
+    QTest::addRow("healthy FUSE volume") << "none" << 64 << 3072 << int(Image);
+    QTest::addRow("too small for the image") << "256" << 64 << 1024 << int(OldFile);
+    QTest::addRow("one page more than fits") << "512" << 500 << 516 << int(OldFile);
+    QTest::addRow("fits once the old file is gone") << "1024" << 600 << 800 << int(Image);
+    QTest::addRow("image fills the volume exactly") << "512" << 500 << 512 << int(Image);
+    QTest::addRow("read-only") << "ro" << 64 << 256 << int(OldFile);
+    QTest::addRow("read-only after the delete") << "create-erofs" << 64 << 256 << int(NoFile);
+    QTest::addRow("full after the delete") << "write-enospc" << 64 << 256 << int(EmptyFile);
+    QTest::addRow("64 KiB fit after the delete") << "write-64k" << 64 << 256 << int(First64KiB);
+    QTest::addRow("sync fails") << "fsync-eio" << 64 << 3072 << int(Image);
+    QTest::addRow("folder sync fails") << "fsyncdir-eio" << 64 << 3072 << int(Image);
+    QTest::addRow("read-back fails") << "read-eio" << 64 << 3072 << int(Image);
+    QTest::addRow("read-back fails, cache kept") << "read-eio-cached" << 64 << 3072 << int(Image);
+    QTest::addRow("file system dies during the read-back") << "exit-on-read" << 64 << 3072 << -1;
+    // The open file still reads, but the product's folder no longer holds it.
+    QTest::addRow("lazily unmounted during the read-back") << "detach-on-read" << 64 << 3072 << -1;
+    QTest::addRow("a file takes the deleted one's place")
+        << "plant-file" << 64 << 256 << int(Planted);
+    QTest::addRow("a folder takes the deleted one's place") << "plant-dir" << 64 << 256 << -1;
+    QTest::addRow("a link out takes the deleted one's place") << "plant-link" << 64 << 256 << -1;
+    QTest::addRow("a dangling link takes its place") << "plant-dangling" << 64 << 256 << -1;
 }
 
 void TestFaultVolumes::updateEndsAsTheVolumeAllows()
 {
-    QFETCH(int, kind);
-    QFETCH(int, fault);
-    QFETCH(bool, succeeds);
+    QFETCH(QString, volume);
+    QFETCH(int, oldKiB);
+    QFETCH(int, imageKiB);
+    QFETCH(int, left);
 
     if (!noMountsWhy.isEmpty())
         QSKIP(qPrintable(noMountsWhy));
-    const qint64 imageSize = 3 * 1024 * KiB;
-    std::unique_ptr<TmpfsMount> tmpfs;
-    std::unique_ptr<FuseVolume> fuse;
-    QString mountPath;
-    QString storePath; // where the volume's bytes really are
-    if (kind == Tmpfs) {
-        tmpfs = std::make_unique<TmpfsMount>(fault == TooSmall ? 1024 * KiB : 8 * 1024 * KiB);
-        if (!tmpfs->isMounted())
-            QSKIP(qPrintable(tmpfs->errorString()));
-        mountPath = storePath = tmpfs->path();
-    } else {
-        fuse = std::make_unique<FuseVolume>(fault == ReadsFail);
-        if (!fuse->mounted)
-            QSKIP(qPrintable(fuse->error));
-        mountPath = fuse->mount.path();
-        storePath = fuse->backing.path();
-    }
+    QTemporaryDir outside;
+    const QString precious = outside.filePath(QStringLiteral("precious"));
+    const QString missing = outside.filePath(QStringLiteral("missing"));
+    QVERIFY(CoreRun::writeFile(precious, "precious"));
+    bool tmpfs = false;
+    const qint64 size = volume.toLongLong(&tmpfs) * KiB;
+    const QString fault = volume == "plant-dangling" ? QStringLiteral("plant-link") : volume;
+    const auto mounted = tmpfs || volume == "ro"
+        ? std::make_unique<TestVolume>(tmpfs ? size : 1024 * KiB)
+        : std::make_unique<TestVolume>(
+            QStringLiteral(FAULTFS), fault, volume == "plant-dangling" ? missing : precious);
+    if (!mounted->mounted)
+        QSKIP(qPrintable(mounted->error));
 
-    // Laid straight into the store: only the updater's own write counts for the server's faults.
-    const QString storedFirmware = storePath + QStringLiteral("/firmware.bin");
-    const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1", 64 * KiB);
-    const QByteArray image = TestPackage::firmware("3-1.0.0.2", int(imageSize));
-    QVERIFY(UpdateFixture::writeFile(storedFirmware, oldImage));
-    QVERIFY(QDir(storePath).mkdir(QStringLiteral("logs")));
-    QVERIFY(UpdateFixture::writeFile(storePath + QStringLiteral("/logs/boot.log"), "booted\n"));
-    QVERIFY(UpdateFixture::writeFile(storePath + QStringLiteral("/settings.ini"), "[drive]\n"));
-    QVERIFY(UpdateFixture::writeFile(
-        storePath + QStringLiteral("/readme.txt"), TestPackage::firmware("9-9.9.9.9", 100 * KiB)));
-    if (fault == ReadOnly)
-        QVERIFY2(tmpfs->remountReadOnly(), qPrintable(tmpfs->errorString()));
-    const QStringList othersBefore = treeSnapshot(storePath, storedFirmware);
+    // Laid into the store: only the updater's own steps meet the volume's faults.
+    const QString stored = mounted->store() + QStringLiteral("/firmware.bin");
+    const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1", oldKiB * KiB);
+    const QByteArray image = TestPackage::firmware("3-1.0.0.2", imageKiB * KiB);
+    QVERIFY(CoreRun::writeFile(stored, oldImage));
+    const QString neighbour = mounted->store() + QStringLiteral("/settings.ini");
+    QVERIFY(tmpfs || CoreRun::writeFile(neighbour, "[drive]")); // a tmpfs row counts every page
+    if (volume == "ro")
+        QVERIFY2(mounted->remountReadOnly(), qPrintable(mounted->error));
+    CoreRun run;
+    run.package.setFirmware(image);
+    QVERIFY2(run.initialize() && run.found(mounted->path() + '/'), qPrintable(run.error));
+    run.events.clear();
+    run.core->checkFirmware();
+    run.core->updateFirmware();
 
-    UpdateFixture fixture;
-    fixture.package.setFirmware(image);
-    QVERIFY2(fixture.initialize(), qPrintable(fixture.error));
-    QVERIFY2(fixture.found(mountPath + QLatin1Char('/')), qPrintable(fixture.error));
-
-    int chunks = 0;
-    firmwareFileHooks().betweenChunks = [&](qint64) {
-        if (chunks++ > 0)
-            return;
-        if (fault == ServerExitsWhileComparing)
-            fuse->killServer();
-        else if (fault == UnmountedAndGoneWhileComparing) {
-            fuse->detach();
-            fuse->killServer();
-        } else if (fault == UnmountedLazilyWhileComparing)
-            fuse->detach();
-    };
-
-    Core &core = *fixture.core;
-    CoreSignalLog log(&core);
-    core.checkFirmware();
-    core.updateFirmware();
-
-    QStringList expected { QStringLiteral("previousFirmwareVersionChanged(1.0.0.1)"),
-        QStringLiteral("firmwareChecked(true)") };
+    const bool succeeds = left == Image && (tmpfs || volume == "none");
+    QStringList expected { "previousFirmwareVersionChanged(1.0.0.1)", "firmwareChecked(true)" };
     if (!succeeds)
-        expected << QStringLiteral("firmwareUpdated(false)")
-                 << QStringLiteral("errorCodeChanged(UpdateFirmwareError)");
-    QCOMPARE(log.events, expected);
-    int active = 0;
-    for (const QTimer *timer : core.findChildren<QTimer *>())
-        active += timer->isActive() ? 1 : 0;
-    QCOMPARE(active, succeeds ? 2 : 0);
-    if (fuse)
-        fuse->stop();
-    QCOMPARE(treeSnapshot(storePath, storedFirmware), othersBefore);
-    if (succeeds)
-        QCOMPARE(UpdateFixture::readFile(storedFirmware), image);
-    if (fault == TooSmall || fault == ReadOnly)
-        QCOMPARE(UpdateFixture::readFile(storedFirmware), oldImage);
-    if (fuse) {
-        // The read-back must have reached the server after the image went there, or a cache
-        // answered and the fault under test was never met.
-        const QStringList reads
-            = fuse->log().split(QLatin1Char('\n')).filter(QLatin1String("read "));
-        QVERIFY2(!reads.isEmpty(), "no read of firmware.bin reached the file system");
-        if (fault == ReadsFail)
-            QVERIFY2(fuse->log().contains(QLatin1String("-> -5")),
-                qPrintable(QStringLiteral("no read failed:\n") + fuse->log()));
-        if (fault == NoFault || fault == UnmountedLazilyWhileComparing)
-            QVERIFY2(reads.filter(QStringLiteral("read %1 ").arg(2 * 1024 * KiB)).size() > 0,
-                qPrintable(
-                    QStringLiteral("the read-back did not reach the volume:\n") + fuse->log()));
+        expected << CoreRun::failed("firmwareUpdated", "UpdateFirmwareError");
+    QCOMPARE(run.events, expected);
+    QCOMPARE(run.activeTimers(), succeeds ? 2 : 0);
+    QCOMPARE(CoreRun::readFile(precious), QByteArray("precious"));
+    QVERIFY(!QFileInfo::exists(missing));
+    QCOMPARE(CoreRun::readFile(neighbour), tmpfs ? "" : "[drive]");
+    const QByteArray leftBytes[] = { image, oldImage, {}, "", image.left(64 * KiB), "" };
+    if (left == NoFile)
+        QVERIFY(!QFileInfo::exists(stored));
+    else if (left >= 0)
+        QCOMPARE(CoreRun::readFile(stored), leftBytes[left]);
+}
+
+namespace {
+enum Entry {
+    SparseUntagged,
+    SparseUnterminated,
+    Folder,
+    Fifo,
+    CharDevice,
+    Link,
+    FifoLink,
+    Dangling
+};
+
+qint64 statusKiB(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    const QByteArray text = status.readAll();
+    const int at = text.indexOf(field);
+    return at < 0 ? -1 : text.mid(at + field.size()).simplified().split(' ').value(0).toLongLong();
+}
+
+// Runs body in a forked copy of this process; a body that blocks or grows memory by more than
+// 64 MiB (far above the readers' fixed buffers) does not exit with 0.
+int exitCodeInChild(const std::function<bool()> &body, unsigned deadlineSeconds)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(deadlineSeconds);
+        QFile refs(QStringLiteral("/proc/self/clear_refs"));
+        if (refs.open(QIODevice::WriteOnly))
+            refs.write("5"); // the fork's copy is not the body's doing
+        refs.close();
+        const qint64 start = statusKiB("VmRSS:");
+        const bool ok = body();
+        ::_exit(!ok ? 1 : statusKiB("VmHWM:") - start > 64 * 1024 ? 2 : 0);
     }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+} // namespace
+
+void TestFaultVolumes::readersRefuseHostileEntries_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addRow("1 GiB sparse file without a tag") << int(SparseUntagged);
+    QTest::addRow("1 GiB sparse file whose tag never ends") << int(SparseUnterminated);
+    QTest::addRow("folder") << int(Folder);
+    QTest::addRow("FIFO without a writer") << int(Fifo);
+    QTest::addRow("device that reads zeros forever") << int(CharDevice);
+    QTest::addRow("link to a tagged file outside") << int(Link);
+    QTest::addRow("link to a FIFO outside") << int(FifoLink);
+    QTest::addRow("link to nothing outside") << int(Dangling);
+}
+
+void TestFaultVolumes::readersRefuseHostileEntries()
+{
+    QFETCH(int, entry);
+    QTemporaryDir root;
+    const QString volume = root.filePath(QStringLiteral("volume"));
+    const QString path = volume + QStringLiteral("/firmware.bin");
+    const QString outside = root.filePath(QStringLiteral("outside"));
+    const QString pipe = root.filePath(QStringLiteral("pipe"));
+    // Tagged, so that following a link to it would pass the check and compare equal.
+    const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1");
+    QVERIFY(QDir().mkdir(volume) && CoreRun::writeFile(outside, oldImage));
+    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0644) == 0);
+    const QByteArray native = QFile::encodeName(path);
+    QFile file(path);
+    bool made = true;
+    switch (entry) {
+    case SparseUntagged:
+    case SparseUnterminated:
+        made = file.open(QIODevice::WriteOnly)
+            && file.write(entry == SparseUnterminated ? "Ver:3-1.0.0.1" : "") >= 0
+            && file.resize(1024 * MiB);
+        file.close();
+        break;
+    case Folder:
+        made = QDir().mkdir(path);
+        break;
+    case Fifo:
+        made = ::mkfifo(native.constData(), 0644) == 0;
+        break;
+    case CharDevice: // as /dev/zero
+        if (::mknod(native.constData(), S_IFCHR | 0644, makedev(1, 5)) != 0)
+            QSKIP("no device nodes here (needs root)");
+        break;
+    default:
+        made = QFile::link(entry == Link ? outside
+                : entry == FifoLink      ? pipe
+                                         : root.filePath("no"),
+            path);
+    }
+    QVERIFY(made);
+
+    CoreRun run;
+    QVERIFY2(run.initialize() && run.found(volume + '/'), qPrintable(run.error));
+    run.events.clear();
+    const int code = exitCodeInChild(
+        [&] {
+            run.core->checkFirmware();
+            return run.events == CoreRun::failed("firmwareChecked", "CheckFirmwareError")
+                && !readFirmwareInfo(path) && !filesEqual(path, outside)
+                && !filesEqual(outside, path);
+        },
+        20);
+    QVERIFY2(code == 0, code == 1 ? "accepted" : code == 2 ? "memory grew" : "blocked or crashed");
+    QCOMPARE(CoreRun::readFile(outside), oldImage);
+    QVERIFY(!QFileInfo::exists(root.filePath("no")));
 }
 
 QTEST_GUILESS_MAIN(TestFaultVolumes)
