@@ -31,8 +31,6 @@ private slots:
     void stepsOutOfOrderFail_data();
     void stepsOutOfOrderFail();
     void runsFromDetectionToResult();
-    void parsesVersions_data();
-    void parsesVersions();
     void readsTags_data();
     void readsTags();
     void scannerStopsOnFaultsInBoundedMemory();
@@ -192,12 +190,13 @@ void TestCore::checkDecidesAsVersionsAndPackageSay_data()
           };
     row("older device firmware", tag, Tagged, "3-1.0.0.1", md5, ok("1.0.0.1"), {});
     row("older early, more late", tag, Tagged, "3-0.F.F.F", md5, ok("0.15.15.15"), {});
-    row("equal version", tag, Tagged, tag, md5, QStringList { prev("1.0.0.2") } + same, ok("1.0.0.2"));
-    row("newer device firmware", tag, Tagged, "3-1.0.1.0", md5, QStringList { prev("1.0.1.0") } + same,
-        ok("1.0.1.0"));
+    row("equal version", tag, Tagged, tag, md5, QStringList { prev("1.0.0.2") } + same,
+        ok("1.0.0.2"));
+    row("newer device firmware", tag, Tagged, "3-1.0.1.0", md5,
+        QStringList { prev("1.0.1.0") } + same, ok("1.0.1.0"));
     // As text 1.0.0.10 sorts before 1.0.0.2; as numbers it is newer.
-    row("newer as numbers only", tag, Tagged, "3-1.0.0.A", md5, QStringList { prev("1.0.0.10") } + same,
-        ok("1.0.0.10"));
+    row("newer as numbers only", tag, Tagged, "3-1.0.0.A", md5,
+        QStringList { prev("1.0.0.10") } + same, ok("1.0.0.10"));
     row("other hardware, older", tag, Tagged, "4-1.0.0.1", md5, otherHw, ok("1.0.0.1"));
     row("other hardware, equal", tag, Tagged, "4-1.0.0.2", md5, otherHw, ok("1.0.0.2"));
     row("device version equal to the initial text", tag, Tagged, "3-0.0.0.0", md5, { passed }, {});
@@ -217,9 +216,10 @@ void TestCore::checkDecidesAsVersionsAndPackageSay_data()
     row("device version without segments", tag, Tagged, "3-", md5, ok(""), {});
     row("device version of another shape", tag, Tagged, "3-1.2.3.4.5", md5, ok(""), {});
     row("device without segments, packaged 0.0.0.1", "3-0.0.0.1", Tagged, "3-", md5, ok(""), {});
-    row("packaged version without segments", "3-", Tagged, "3-0.0.0.1", md5, QStringList { prev("0.0.0.1") } + same,
-        ok("0.0.0.1"));
-    row("neither version has segments", "3-", Tagged, "3-", md5, QStringList { prev("") } + same, ok(""));
+    row("packaged version without segments", "3-", Tagged, "3-0.0.0.1", md5,
+        QStringList { prev("0.0.0.1") } + same, ok("0.0.0.1"));
+    row("neither version has segments", "3-", Tagged, "3-", md5, QStringList { prev("") } + same,
+        ok(""));
 }
 void TestCore::checkDecidesAsVersionsAndPackageSay()
 {
@@ -343,40 +343,6 @@ void TestCore::runsFromDetectionToResult()
     QCOMPARE(second.progress.first(), run.progress.last() + 2);
 }
 
-void TestCore::parsesVersions_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("four groups") << "1.2.3.4"
-                                 << "1.2.3.4";
-    QTest::addRow("two groups padded with zeros") << "1.2"
-                                                  << "1.2.0.0";
-    QTest::addRow("10 read as hexadecimal") << "2.10"
-                                            << "2.16.0.0";
-    QTest::addRow("five groups do not match") << "1.2.3.4.5"
-                                              << "";
-    QTest::addRow("empty text") << ""
-                                << "";
-    QTest::addRow("any character between second and third group") << "1.2,3.4"
-                                                                  << "1.2.3.4";
-    QTest::addRow("letters belong to the greedy group") << "1.2x3.4"
-                                                        << "1.0.4.0";
-    QTest::addRow("lower-case hexadecimal") << "a.b.c.d"
-                                            << "10.11.12.13";
-    QTest::addRow("group that is no hexadecimal number is 0") << "1.G.3.4"
-                                                              << "1.0.3.4";
-    QTest::addRow("trailing blank does not match") << "1.2.3.4 "
-                                                   << "";
-    QTest::addRow("zero segments kept") << "0.0.0.0"
-                                        << "0.0.0.0";
-}
-void TestCore::parsesVersions()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(parseFirmwareVersion(text).toString(), expected);
-}
-
 void TestCore::readsTags_data()
 {
     QTest::addColumn<QByteArray>("content");
@@ -398,6 +364,14 @@ void TestCore::readsTags_data()
         << "Ver:6-1.2.3.4" + QByteArray(1, '\0') + "-9.9" + end << "6 1.2.3.4";
     QTest::addRow("hardware id not a number") << "Ver:abc-1.0.0.1" + end << "0 1.0.0.1";
     QTest::addRow("empty file") << QByteArray() << "";
+    // Version pieces: four hexadecimal groups at most, padded with zeros.
+    for (const char *row : { "1.2 1.2.0.0", "2.10 2.16.0.0", "a.b.c.d 10.11.12.13",
+             "1.2,3.4 1.2.3.4", "1.2x3.4 1.0.4.0", "1.G.3.4 1.0.3.4", "0.0.0.0 0.0.0.0" }) {
+        const QList<QByteArray> io = QByteArray(row).split(' ');
+        QTest::addRow("version %s", io[0].constData())
+            << "Ver:1-" + io[0] + end << QString::fromLatin1("1 " + io[1]);
+    }
+    QTest::addRow("version with a trailing blank") << "Ver:1-1.2.3.4 " + end << "1 ";
     // The scanner reads 256 KiB chunks; marker, text and terminator may straddle them.
     for (int shift : { -16, -15, -14, -8, -3, -2, -1, 0 }) {
         QByteArray content(256 * 1024 + shift, 'V');

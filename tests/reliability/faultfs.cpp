@@ -1,35 +1,24 @@
-// A pass-through FUSE file system over a backing folder that misbehaves as a volume can, for
-// tests of what the updater does then. Usage: faultfs FAULT BACKING MOUNTPOINT [OUTSIDE]
-// FAULT names what happens to /firmware.bin:
-//   none           nothing
-//   create-erofs   creating it fails: the volume turned read-only after the delete
-//   write-enospc   every write fails: full after the delete
-//   write-64k      writes beyond 64 KiB fail: only part of the image fits
-//   fsync-eio      fsync fails
-//   fsyncdir-eio   fsync of the root folder fails
-//   read-eio-cached
-//                  as read-eio, but the kernel may answer reads from its page cache
-//   read-eio       reads fail once it was written
-//   detach-on-read the server lazily unmounts the volume at the first read after the write
-//   exit-on-read   the server dies at the first read after the write, as a pulled stick
-//   plant-file, plant-dir, plant-link
-//                  its delete leaves a file, a folder or a link to OUTSIDE in its place
-// Single threaded, in the foreground; dies with its parent.
+// A pass-through FUSE file system over a backing folder that misbehaves as a volume can.
+// Usage: faultfs FAULT BACKING MOUNTPOINT [OUTSIDE]; FAULT says what happens to /firmware.bin:
+//   none, create-erofs (turned read-only after the delete), write-enospc (full after it),
+//   write-64k (full after 64 KiB), fsync-eio, fsyncdir-eio (of the root folder), read-eio (reads
+//   fail once it was written), read-eio-cached (the same, but the kernel keeps its page cache),
+//   exit-on-read / detach-on-read (the server dies / lazily unmounts at the first read after
+//   the write), plant-file / plant-dir / plant-link (its delete leaves a file, a folder or a
+//   link to OUTSIDE in its place). Single threaded, in the foreground; dies with its parent.
 #define FUSE_USE_VERSION 31
 
 #include <fuse.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -45,19 +34,16 @@ bool firmware(const char *path)
 {
     return std::strcmp(path, "/firmware.bin") == 0;
 }
-int result(int rc)
+int result(long rc)
 {
-    return rc < 0 ? -errno : rc;
+    return rc < 0 ? -errno : int(rc);
 }
 
 void *init(fuse_conn_info *, fuse_config *config)
 {
     // Every read and stat must reach us: a cached page would hide the fault under test.
     config->direct_io = fault != "read-eio-cached";
-    config->kernel_cache = 0;
-    config->attr_timeout = 0;
-    config->entry_timeout = 0;
-    config->negative_timeout = 0;
+    config->attr_timeout = config->entry_timeout = config->negative_timeout = 0;
     config->use_ino = 1;
     return nullptr;
 }
@@ -70,22 +56,8 @@ int getattr(const char *path, struct stat *st, fuse_file_info *fi)
 int readlink(const char *path, char *buffer, size_t size)
 {
     const ssize_t n = ::readlink(real(path).c_str(), buffer, size - 1);
-    if (n < 0)
-        return -errno;
-    buffer[n] = '\0';
-    return 0;
-}
-
-int readdir(const char *path, void *buffer, fuse_fill_dir_t fill, off_t, fuse_file_info *,
-    fuse_readdir_flags)
-{
-    DIR *dir = ::opendir(real(path).c_str());
-    if (!dir)
-        return -errno;
-    while (const dirent *entry = ::readdir(dir))
-        fill(buffer, entry->d_name, nullptr, 0, fuse_fill_dir_flags(0));
-    ::closedir(dir);
-    return 0;
+    buffer[n < 0 ? 0 : n] = '\0';
+    return n < 0 ? -errno : 0;
 }
 
 int unlink(const char *path)
@@ -94,22 +66,20 @@ int unlink(const char *path)
         return -errno;
     if (firmware(path) && fault == "plant-file")
         ::close(::open(real(path).c_str(), O_CREAT | O_WRONLY, 0644));
-    else if (firmware(path) && fault == "plant-dir")
+    if (firmware(path) && fault == "plant-dir")
         ::mkdir(real(path).c_str(), 0755);
-    else if (firmware(path) && fault == "plant-link")
+    if (firmware(path) && fault == "plant-link")
         ::symlink(outside.c_str(), real(path).c_str());
     return 0;
 }
 
-int open(const char *path, fuse_file_info *fi, mode_t mode = 0)
+int open(const char *path, fuse_file_info *fi, mode_t mode)
 {
     const int fd = ::open(real(path).c_str(), fi->flags, mode);
-    if (fd < 0)
-        return -errno;
     fi->fh = uint64_t(fd);
     fi->direct_io = fault != "read-eio-cached";
     fi->keep_cache = !fi->direct_io;
-    return 0;
+    return fd < 0 ? -errno : 0;
 }
 
 int create(const char *path, mode_t mode, fuse_file_info *fi)
@@ -127,21 +97,21 @@ int read(const char *path, char *buffer, size_t size, off_t offset, fuse_file_in
         if (fault == "detach-on-read")
             ::umount2(mountPoint.c_str(), MNT_DETACH);
     }
-    const ssize_t n = ::pread(int(fi->fh), buffer, size, offset);
-    return n < 0 ? -errno : int(n);
+    return result(::pread(int(fi->fh), buffer, size, offset));
 }
 
 int write(const char *path, const char *buffer, size_t size, off_t offset, fuse_file_info *fi)
 {
     if (firmware(path)) {
         written = true;
-        if (fault == "write-enospc" || (fault == "write-64k" && offset >= 64 * 1024))
+        const off_t room = fault == "write-enospc" ? 0
+            : fault == "write-64k"                 ? 65536
+                                                   : offset + off_t(size);
+        if (offset >= room)
             return -ENOSPC;
-        if (fault == "write-64k" && offset + off_t(size) > 64 * 1024)
-            size = size_t(64 * 1024 - offset);
+        size = std::min(size, size_t(room - offset));
     }
-    const ssize_t n = ::pwrite(int(fi->fh), buffer, size, offset);
-    return n < 0 ? -errno : int(n);
+    return result(::pwrite(int(fi->fh), buffer, size, offset));
 }
 
 int statfs(const char *path, struct statvfs *st)
@@ -154,12 +124,11 @@ int release(const char *, fuse_file_info *fi)
     return result(::close(int(fi->fh)));
 }
 
-int fsync(const char *path, int dataOnly, fuse_file_info *fi)
+int fsync(const char *path, int, fuse_file_info *fi)
 {
-    if (firmware(path) && fault == "fsync-eio")
-        return -EIO;
-    return result(dataOnly ? ::fdatasync(int(fi->fh)) : ::fsync(int(fi->fh)));
+    return firmware(path) && fault == "fsync-eio" ? -EIO : result(::fsync(int(fi->fh)));
 }
+
 int fsyncdir(const char *path, int, fuse_file_info *)
 {
     return std::strcmp(path, "/") == 0 && fault == "fsyncdir-eio" ? -EIO : 0;
@@ -168,15 +137,11 @@ int fsyncdir(const char *path, int, fuse_file_info *)
 
 int main(int argc, char *argv[])
 {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: %s FAULT BACKING MOUNTPOINT [OUTSIDE]\n", argv[0]);
-        return 2;
-    }
     using namespace faultfs;
-    fault = argv[1];
-    char *absolute = ::realpath(argv[2], nullptr);
+    char *absolute = argc >= 4 ? ::realpath(argv[2], nullptr) : nullptr;
     if (!absolute)
-        return 1;
+        return 2;
+    fault = argv[1];
     backing = absolute;
     std::free(absolute);
     mountPoint = argv[3];
@@ -184,22 +149,19 @@ int main(int argc, char *argv[])
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 
     fuse_operations ops {};
-    ops.init = faultfs::init;
-    ops.getattr = faultfs::getattr;
+    ops.init = init;
+    ops.getattr = getattr;
     ops.readlink = faultfs::readlink;
-    ops.readdir = faultfs::readdir;
     ops.unlink = faultfs::unlink;
-    ops.open = [](const char *path, fuse_file_info *fi) { return faultfs::open(path, fi); };
-    ops.create = faultfs::create;
+    ops.open = [](const char *path, fuse_file_info *fi) { return faultfs::open(path, fi, 0); };
+    ops.create = create;
     ops.read = faultfs::read;
     ops.write = faultfs::write;
     ops.statfs = faultfs::statfs;
-    ops.release = faultfs::release;
+    ops.release = release;
     ops.fsync = faultfs::fsync;
-    ops.fsyncdir = faultfs::fsyncdir;
-
-    char foreground[] = "-f", single[] = "-s", options[] = "-o";
-    char fsname[] = "fsname=faultfs,subtype=faultfs";
-    char *fuseArgs[] = { argv[0], foreground, single, options, fsname, argv[3], nullptr };
+    ops.fsyncdir = fsyncdir;
+    char foreground[] = "-f", single[] = "-s", options[] = "-o", name[] = "fsname=faultfs";
+    char *fuseArgs[] = { argv[0], foreground, single, options, name, argv[3], nullptr };
     return fuse_main(6, fuseArgs, &ops, nullptr);
 }
