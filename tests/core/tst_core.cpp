@@ -147,113 +147,70 @@ private slots:
 
     void checkDecidesAsVersionsAndPackageSay_data()
     {
-        QTest::addColumn<QByteArray>("packagedTag"); // null: untagged
-        // A tag, or "missing", "folder", "untagged", or "gone" (the package after initialising).
-        QTest::addColumn<QByteArray>("device");
-        QTest::addColumn<QByteArray>("md5"); // %d, %D: the packaged digest in lower, upper case
-        QTest::addColumn<QString>("normal");
-        QTest::addColumn<QString>("force"); // empty: as normal
-        const QByteArray tag = "3-1.0.0.2", md5 = "firmware.bin %d";
-        QTest::addRow("older device firmware")
-            << tag << QByteArray("3-1.0.0.1") << md5 << "1.0.0.1:ok"
-            << "";
-        QTest::addRow("older early, more late")
-            << tag << QByteArray("3-0.F.F.F") << md5 << "0.15.15.15:ok"
-            << "";
-        QTest::addRow("equal version") << tag << tag << md5 << "1.0.0.2:same"
-                                       << "1.0.0.2:ok";
-        QTest::addRow("newer device firmware")
-            << tag << QByteArray("3-1.0.1.0") << md5 << "1.0.1.0:same"
-            << "1.0.1.0:ok";
+        // Packaged tag ("-": untagged); device: a tag, "missing", "folder", "untagged", or "gone"
+        // (the package after initialising); firmware.md5 (see md5s); outcome in normal and in
+        // force mode ("=": as normal), see checkEvents.
+        QTest::addColumn<QString>("row");
+        QTest::addRow("older device firmware") << "3-1.0.0.2 3-1.0.0.1 std 1.0.0.1:ok =";
+        QTest::addRow("older early, more late") << "3-1.0.0.2 3-0.F.F.F std 0.15.15.15:ok =";
+        QTest::addRow("equal version") << "3-1.0.0.2 3-1.0.0.2 std 1.0.0.2:same 1.0.0.2:ok";
+        QTest::addRow("newer device firmware") << "3-1.0.0.2 3-1.0.1.0 std 1.0.1.0:same 1.0.1.0:ok";
         // As text 1.0.0.10 sorts before 1.0.0.2; as numbers it is newer.
         QTest::addRow("newer as numbers only")
-            << tag << QByteArray("3-1.0.0.A") << md5 << "1.0.0.10:same"
-            << "1.0.0.10:ok";
-        QTest::addRow("other hardware, older") << tag << QByteArray("4-1.0.0.1") << md5 << "hw"
-                                               << "1.0.0.1:ok";
-        QTest::addRow("other hardware, equal") << tag << QByteArray("4-1.0.0.2") << md5 << "hw"
-                                               << "1.0.0.2:ok";
-        QTest::addRow("device version as the initial text")
-            << tag << QByteArray("3-0.0.0.0") << md5 << "ok"
-            << "";
-        QTest::addRow("digest alone")
-            << tag << QByteArray("3-1.0.0.1") << QByteArray("%d") << "1.0.0.1:ok"
-            << "";
-        QTest::addRow("digest in upper case")
-            << tag << QByteArray("3-1.0.0.1") << QByteArray("firmware.bin %D") << "1.0.0.1:ok"
-            << "";
-        QTest::addRow("digest and a line break") << tag << QByteArray("3-1.0.0.1") << md5 + "\n"
-                                                 << "bad"
-                                                 << "1.0.0.1:ok";
-        QTest::addRow("digest and a blank") << tag << QByteArray("3-1.0.0.1") << md5 + " "
-                                            << "bad"
-                                            << "1.0.0.1:ok";
-        QTest::addRow("digest up to a zero byte")
-            << tag << QByteArray("3-1.0.0.1") << md5 + '\0' + "x"
-            << "1.0.0.1:ok"
-            << "";
-        QTest::addRow("damaged package") << tag << QByteArray("3-1.0.0.1")
-                                         << QByteArray("0123456789abcdef0123456789abcdef") << "bad"
-                                         << "1.0.0.1:ok";
-        QTest::addRow("no firmware.bin on the volume")
-            << tag << QByteArray("missing") << md5 << "bad"
-            << "";
-        QTest::addRow("firmware.bin is a folder") << tag << QByteArray("folder") << md5 << "bad"
-                                                  << "";
-        QTest::addRow("device firmware without a tag")
-            << tag << QByteArray("untagged") << md5 << "bad"
-            << "";
-        QTest::addRow("packaged firmware without a tag")
-            << QByteArray() << QByteArray("3-1.0.0.1") << md5 << "bad"
-            << "";
-        QTest::addRow("package gone after initialising")
-            << tag << QByteArray("gone") << md5 << "bad"
-            << "";
-        QTest::addRow("device version without segments") << tag << QByteArray("3-") << md5 << ":ok"
-                                                         << "";
-        QTest::addRow("device version of another shape")
-            << tag << QByteArray("3-1.2.3.4.5") << md5 << ":ok"
-            << "";
-        QTest::addRow("device without segments, packaged 0.0.0.1")
-            << QByteArray("3-0.0.0.1") << QByteArray("3-") << md5 << ":ok"
-            << "";
+            << "3-1.0.0.2 3-1.0.0.A std 1.0.0.10:same 1.0.0.10:ok";
+        QTest::addRow("other hardware, older") << "3-1.0.0.2 4-1.0.0.1 std hw 1.0.0.1:ok";
+        QTest::addRow("other hardware, equal") << "3-1.0.0.2 4-1.0.0.2 std hw 1.0.0.2:ok";
+        QTest::addRow("device version as the initial text") << "3-1.0.0.2 3-0.0.0.0 std ok =";
+        QTest::addRow("digest alone") << "3-1.0.0.2 3-1.0.0.1 bare 1.0.0.1:ok =";
+        QTest::addRow("digest in upper case") << "3-1.0.0.2 3-1.0.0.1 upper 1.0.0.1:ok =";
+        QTest::addRow("digest and a line break") << "3-1.0.0.2 3-1.0.0.1 newline bad 1.0.0.1:ok";
+        QTest::addRow("digest and a blank") << "3-1.0.0.2 3-1.0.0.1 blank bad 1.0.0.1:ok";
+        QTest::addRow("digest up to a zero byte") << "3-1.0.0.2 3-1.0.0.1 zero 1.0.0.1:ok =";
+        QTest::addRow("damaged package") << "3-1.0.0.2 3-1.0.0.1 damaged bad 1.0.0.1:ok";
+        QTest::addRow("no firmware.bin on the volume") << "3-1.0.0.2 missing std bad =";
+        QTest::addRow("firmware.bin is a folder") << "3-1.0.0.2 folder std bad =";
+        QTest::addRow("device firmware without a tag") << "3-1.0.0.2 untagged std bad =";
+        QTest::addRow("packaged firmware without a tag") << "- 3-1.0.0.1 std bad =";
+        QTest::addRow("package gone after initialising") << "3-1.0.0.2 gone std bad =";
+        QTest::addRow("device version without segments") << "3-1.0.0.2 3- std :ok =";
+        QTest::addRow("device version of another shape") << "3-1.0.0.2 3-1.2.3.4.5 std :ok =";
+        QTest::addRow("device without segments, packaged 0.0.0.1") << "3-0.0.0.1 3- std :ok =";
         QTest::addRow("packaged version without segments")
-            << QByteArray("3-") << QByteArray("3-0.0.0.1") << md5 << "0.0.0.1:same"
-            << "0.0.0.1:ok";
-        QTest::addRow("neither version has segments")
-            << QByteArray("3-") << QByteArray("3-") << md5 << ":same"
-            << ":ok";
+            << "3- 3-0.0.0.1 std 0.0.0.1:same 0.0.0.1:ok";
+        QTest::addRow("neither version has segments") << "3- 3- std :same :ok";
     }
     void checkDecidesAsVersionsAndPackageSay()
     {
-        QFETCH(QByteArray, packagedTag);
-        QFETCH(QByteArray, device);
-        QFETCH(QByteArray, md5);
-        QFETCH(QString, normal);
-        QFETCH(QString, force);
+        QFETCH(QString, row);
+        const QStringList column = row.split(' ');
+        const QByteArray packaged = column[0].toLatin1(), device = column[1].toLatin1();
         QTemporaryDir volume;
         CoreRun run;
         const QByteArray image
-            = packagedTag.isNull() ? QByteArray(4096, 'x') : TestPackage::firmware(packagedTag);
+            = packaged == "-" ? QByteArray(4096, 'x') : TestPackage::firmware(packaged);
         const QByteArray digest = QCryptographicHash::hash(image, QCryptographicHash::Md5).toHex();
+        const QMap<QString, QByteArray> md5s { { "std", "firmware.bin " + digest },
+            { "bare", digest }, { "upper", "firmware.bin " + digest.toUpper() },
+            { "newline", "firmware.bin " + digest + '\n' },
+            { "blank", "firmware.bin " + digest + ' ' },
+            { "zero", "firmware.bin " + digest + '\0' + 'x' },
+            { "damaged", "firmware.bin 0123456789abcdef0123456789abcdef" } };
         run.package.setFile("firmware.bin", image);
-        run.package.setFile(
-            "firmware.md5", md5.replace("%d", digest).replace("%D", digest.toUpper()));
+        run.package.setFile("firmware.md5", md5s.value(column[2]));
         QVERIFY2(run.initialize(), qPrintable(run.error));
         const QString devicePath = volume.filePath("firmware.bin");
-        if (device == "folder")
-            QVERIFY(QDir().mkdir(devicePath));
-        else if (device != "missing")
-            QVERIFY(CoreRun::writeFile(devicePath,
-                device == "untagged"
-                    ? QByteArray(2048, 'y')
-                    : TestPackage::firmware(device == "gone" ? "3-1.0.0.1" : device, 2048)));
+        const QByteArray deviceImage = device == "untagged"
+            ? QByteArray(2048, 'y')
+            : TestPackage::firmware(device == "gone" ? "3-1.0.0.1" : device, 2048);
+        QVERIFY(device == "missing"
+            || (device == "folder" ? QDir().mkdir(devicePath)
+                                   : CoreRun::writeFile(devicePath, deviceImage)));
         QVERIFY2(run.found(volume.path() + '/'), qPrintable(run.error));
         if (device == "gone")
             run.package.unregisterPackage();
         run.events.clear();
         run.core->checkFirmware();
-        const QString outcome = run.core->forceMode() && !force.isEmpty() ? force : normal;
+        const QString outcome = run.core->forceMode() && column[4] != "=" ? column[4] : column[3];
         QCOMPARE(run.events, checkEvents(outcome));
         QCOMPARE(run.core->previousFirmwareVersion(),
             outcome.contains(':') ? outcome.section(':', 0, 0) : "0.0.0.0");
