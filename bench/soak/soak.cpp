@@ -2,10 +2,10 @@
 // product simulator with the real Linux detector. Prints resident memory, open descriptors and
 // threads after every run, then the growth between the first and the last runs.
 #include "core.h"
+#include "corerun.h"
 #include "externalresources.h"
 #include "productresource.h"
 #include "productsimulator.h"
-#include "corerun.h"
 
 #include <QCoreApplication>
 #include <QDir>

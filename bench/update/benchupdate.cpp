@@ -1,7 +1,7 @@
 // Times the firmware check, write and verify against md5sum, cp, sync and cmp on the same files,
 // and reports peak memory. One image size and one folder per run; bench/update/run.sh drives it.
-#include "firmwarefile.h"
 #include "corerun.h"
+#include "firmwarefile.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -155,8 +155,7 @@ int main(int argc, char *argv[])
     fixture.package.setFileFromDisk(QStringLiteral("firmware.bin"), source);
     fixture.package.setFile(QStringLiteral("firmware.md5"), "firmware.bin " + digest);
     const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1", 4096);
-    if (!CoreRun::writeFile(device, oldImage)
-        || !fixture.initialize(TestPackage::Compression::None)
+    if (!CoreRun::writeFile(device, oldImage) || !fixture.initialize(TestPackage::Compression::None)
         || !fixture.found(dir.filePath(QStringLiteral("vol")) + QLatin1Char('/'))) {
         QTextStream(stderr) << "cannot prepare the update: " << fixture.error << "\n";
         return 1;
