@@ -1,11 +1,12 @@
 // A pass-through FUSE file system over a backing folder that misbehaves as a volume can.
 // Usage: faultfs FAULT BACKING MOUNTPOINT [OUTSIDE]; FAULT says what happens to /firmware.bin:
-//   none, create-erofs (turned read-only after the delete), write-enospc (full after it),
-//   write-64k (full after 64 KiB), fsync-eio, fsyncdir-eio (of the root folder), read-eio (reads
-//   fail once it was written), read-eio-cached (the same, but the kernel keeps its page cache),
-//   exit-on-read / detach-on-read (the server dies / lazily unmounts at the first read after
-//   the write), plant-file / plant-dir / plant-link (its delete leaves a file, a folder or a
-//   link to OUTSIDE in its place). Single threaded, in the foreground; dies with its parent.
+//   none, unlink-eio (the delete is done, yet reported as failed), create-erofs (turned read-only
+//   after the delete), write-enospc (full after it), write-64k (full after 64 KiB), fsync-eio,
+//   fsyncdir-eio (of the root folder), read-eio (reads fail once it was written), read-eio-cached
+//   (the same, but the kernel keeps its page cache), exit-on-read / detach-on-read (the server dies
+//   / lazily unmounts at the first read after the write), plant-file / plant-dir / plant-link (its
+//   delete leaves a file, a folder or a link to OUTSIDE in its place). Single threaded, in the
+//   foreground; dies with its parent.
 #define FUSE_USE_VERSION 31
 
 #include <fuse.h>
@@ -72,7 +73,7 @@ int unlink(const char *path)
         ::mkdir(real(path).c_str(), 0755);
     if (firmware(path) && fault == "plant-link")
         ::symlink(outside.c_str(), real(path).c_str());
-    return 0;
+    return firmware(path) && fault == "unlink-eio" ? -EIO : 0;
 }
 
 int open(const char *path, fuse_file_info *fi, mode_t mode)

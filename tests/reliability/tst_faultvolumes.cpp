@@ -74,6 +74,7 @@ private slots:
         QTest::addRow("image fills the volume exactly") << "512" << 500 << 512 << int(Image);
         QTest::addRow("read-only") << "ro" << 64 << 256 << int(OldFile);
         QTest::addRow("firmware.bin gone after the check") << "gone" << 64 << 256 << int(NoFile);
+        QTest::addRow("delete reported as failed") << "unlink-eio" << 64 << 256 << int(NoFile);
         QTest::addRow("read-only after the delete") << "create-erofs" << 64 << 256 << int(NoFile);
         QTest::addRow("full after the delete") << "write-enospc" << 64 << 256 << int(EmptyFile);
         QTest::addRow("64 KiB fit after the delete") << "write-64k" << 64 << 256 << int(First64KiB);
