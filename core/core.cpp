@@ -203,8 +203,6 @@ void Core::updateFirmware()
         return failUpdate();
     if (!deviceFile.remove())
         return failUpdate();
-    if (const auto &hook = firmwareFileHooks().afterRemove)
-        hook();
 
     if (!createNewFile(deviceFile, QIODevice::Unbuffered))
         return failUpdate();
@@ -213,9 +211,7 @@ void Core::updateFirmware()
         return failUpdate();
 
     const QByteArray image = packagedFile.readAll();
-    const auto &writeHook = firmwareFileHooks().write;
-    const qint64 written = writeHook ? writeHook(deviceFile, image) : deviceFile.write(image);
-    if (written == -1)
+    if (deviceFile.write(image) == -1)
         return failUpdate();
     // Success is only reported for bytes the device really holds.
     if (!syncToDevice(deviceFile, devicePath))

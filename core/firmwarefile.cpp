@@ -132,12 +132,6 @@ bool createNewFile(QFile &file, QIODevice::OpenMode extraMode)
     return file.open(fd, QIODevice::WriteOnly | extraMode, QFileDevice::AutoCloseHandle);
 }
 
-FirmwareFileHooks &firmwareFileHooks()
-{
-    static FirmwareFileHooks hooks;
-    return hooks;
-}
-
 bool filesEqual(const QString &writtenPath, const QString &referencePath)
 {
     if (!exists(writtenPath) || !exists(referencePath))
@@ -164,8 +158,6 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
         if (std::memcmp(a.constData(), b.constData(), size_t(n)) != 0)
             return false;
         offset += n;
-        if (const auto &hook = firmwareFileHooks().betweenChunks)
-            hook(offset);
     }
 }
 
@@ -180,8 +172,6 @@ bool hasRoomFor(const QString &oldFilePath, qint64 newSize)
 
 bool syncToDevice(QFileDevice &file, const QString &path)
 {
-    if (const auto &hook = firmwareFileHooks().sync)
-        return hook(file);
     if (!file.flush())
         return false;
 #if defined(Q_OS_WIN)

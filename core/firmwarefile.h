@@ -2,7 +2,6 @@
 
 #include <QIODevice>
 #include <QString>
-#include <functional>
 
 class QFile;
 class QFileDevice;
@@ -27,17 +26,3 @@ bool hasRoomFor(const QString &oldFilePath, qint64 newSize);
 // pages where the system allows it, so that a later read comes from the volume. path is the
 // file's own, for its folder: a file opened from a descriptor no longer knows its name.
 bool syncToDevice(QFileDevice &file, const QString &path);
-
-// Seams for fault tests; empty in the app.
-struct FirmwareFileHooks
-{
-    // Replaces the durability call.
-    std::function<bool(QFileDevice &)> sync;
-    // Runs after the old file is removed and before the new one is created.
-    std::function<void()> afterRemove;
-    // Replaces the single write of the image; returns what the write would.
-    std::function<qint64(QFileDevice &, const QByteArray &)> write;
-    // Runs between two chunks of the comparison with the offset reached.
-    std::function<void(qint64)> betweenChunks;
-};
-FirmwareFileHooks &firmwareFileHooks();

@@ -2,10 +2,10 @@
 // product simulator with the real Linux detector. Prints resident memory, open descriptors and
 // threads after every run, then the growth between the first and the last runs.
 #include "core.h"
+#include "corerun.h"
 #include "externalresources.h"
 #include "productresource.h"
 #include "productsimulator.h"
-#include "updatefixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -89,7 +89,7 @@ bool prepareVolume(const ProductSimulator &simulator, Outcome outcome)
         tag = "3-1.0.0.2";
     else if (outcome == Outcome::OtherHardware)
         tag = "4-1.0.0.1";
-    return UpdateFixture::writeFile(path, ProductSimulator::firmwareImage(tag));
+    return CoreRun::writeFile(path, ProductSimulator::firmwareImage(tag));
 }
 
 // One run as the pages drive it: search, then check inside the found signal, then write.

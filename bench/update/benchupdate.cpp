@@ -1,7 +1,7 @@
 // Times the firmware check, write and verify against md5sum, cp, sync and cmp on the same files,
 // and reports peak memory. One image size and one folder per run; bench/update/run.sh drives it.
+#include "corerun.h"
 #include "firmwarefile.h"
-#include "updatefixture.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -151,12 +151,11 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "cannot write " << source << "\n";
         return 1;
     }
-    UpdateFixture fixture;
+    CoreRun fixture;
     fixture.package.setFileFromDisk(QStringLiteral("firmware.bin"), source);
     fixture.package.setFile(QStringLiteral("firmware.md5"), "firmware.bin " + digest);
     const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1", 4096);
-    if (!UpdateFixture::writeFile(device, oldImage)
-        || !fixture.initialize(TestPackage::Compression::None)
+    if (!CoreRun::writeFile(device, oldImage) || !fixture.initialize(TestPackage::Compression::None)
         || !fixture.found(dir.filePath(QStringLiteral("vol")) + QLatin1Char('/'))) {
         QTextStream(stderr) << "cannot prepare the update: " << fixture.error << "\n";
         return 1;
@@ -176,7 +175,7 @@ int main(int argc, char *argv[])
     QList<double> checks, ours, baseline, cmpTimes, coldCompare, warmCompare;
     resetPeakRss();
     for (int r = 0; r < repetitions && !failed; ++r) {
-        UpdateFixture::writeFile(device, oldImage);
+        CoreRun::writeFile(device, oldImage);
         QElapsedTimer clock;
         clock.start();
         core.checkFirmware();

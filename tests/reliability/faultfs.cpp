@@ -1,57 +1,52 @@
-// A pass-through file system over a backing folder that fails on demand, for tests of what the
-// updater does when the volume misbehaves. Usage:
-//   faultfs [--fail-reads-after-write] BACKING MOUNTPOINT
-// With --fail-reads-after-write every read of /firmware.bin returns EIO once the file was written.
-// Each read of /firmware.bin is logged on stderr ("read OFFSET SIZE -> RESULT"), so a test can
-// tell that the read-back reached the volume and not a cache. Runs in the foreground, single
-// threaded, and dies with its parent so a crashed test leaves no server behind.
+// A pass-through FUSE file system over a backing folder that misbehaves as a volume can.
+// Usage: faultfs FAULT BACKING MOUNTPOINT [OUTSIDE]; FAULT says what happens to /firmware.bin:
+//   none, unlink-eio (the delete is done, yet reported as failed), create-erofs (turned read-only
+//   after the delete), write-enospc (full after it), write-64k (full after 64 KiB), fsync-eio,
+//   fsyncdir-eio (of the root folder), read-eio (reads fail once it was written), read-eio-cached
+//   (the same, but the kernel keeps its page cache), exit-on-read / detach-on-read (the server dies
+//   / lazily unmounts at the first read after the write), plant-file / plant-dir / plant-link (its
+//   delete leaves a file, a folder or a link to OUTSIDE in its place). Single threaded, in the
+//   foreground; dies with its parent.
 #define FUSE_USE_VERSION 31
 
 #include <fuse.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace faultfs {
-std::string backing;
-bool failReadsAfterWrite = false;
-bool firmwareWritten = false;
-const char firmwareName[] = "/firmware.bin";
+std::string backing, mountPoint, outside, fault;
+bool written = false;
 
 std::string real(const char *path)
 {
     return backing + path;
 }
-
-bool isFirmware(const char *path)
+bool firmware(const char *path)
 {
-    return std::strcmp(path, firmwareName) == 0;
+    return std::strcmp(path, "/firmware.bin") == 0;
+}
+int result(long rc)
+{
+    return rc < 0 ? -errno : int(rc);
 }
 
-int result(int rc)
+void *init(fuse_conn_info *connection, fuse_config *config)
 {
-    return rc < 0 ? -errno : rc;
-}
-
-void *init(fuse_conn_info *, fuse_config *config)
-{
-    // Every read and every stat must reach us: a cached page would hide the fault under test.
-    config->direct_io = 1;
-    config->kernel_cache = 0;
-    config->auto_cache = 0;
-    config->attr_timeout = 0;
-    config->entry_timeout = 0;
-    config->negative_timeout = 0;
+    if (fault == "read-eio-cached") // else a changed mtime drops the pages anyway
+        connection->want &= ~unsigned(FUSE_CAP_AUTO_INVAL_DATA);
+    // Every read and stat must reach us: a cached page would hide the fault under test.
+    config->direct_io = fault != "read-eio-cached";
+    config->attr_timeout = config->entry_timeout = config->negative_timeout = 0;
     config->use_ino = 1;
     return nullptr;
 }
@@ -64,113 +59,62 @@ int getattr(const char *path, struct stat *st, fuse_file_info *fi)
 int readlink(const char *path, char *buffer, size_t size)
 {
     const ssize_t n = ::readlink(real(path).c_str(), buffer, size - 1);
-    if (n < 0)
-        return -errno;
-    buffer[n] = '\0';
-    return 0;
-}
-
-int readdir(const char *path, void *buffer, fuse_fill_dir_t fill, off_t, fuse_file_info *,
-    fuse_readdir_flags)
-{
-    DIR *dir = ::opendir(real(path).c_str());
-    if (!dir)
-        return -errno;
-    while (const dirent *entry = ::readdir(dir))
-        fill(buffer, entry->d_name, nullptr, 0, fuse_fill_dir_flags(0));
-    ::closedir(dir);
-    return 0;
-}
-
-int mknod(const char *path, mode_t mode, dev_t device)
-{
-    return result(::mknod(real(path).c_str(), mode, device));
-}
-
-int mkdir(const char *path, mode_t mode)
-{
-    return result(::mkdir(real(path).c_str(), mode));
+    buffer[n < 0 ? 0 : n] = '\0';
+    return n < 0 ? -errno : 0;
 }
 
 int unlink(const char *path)
 {
-    return result(::unlink(real(path).c_str()));
+    if (::unlink(real(path).c_str()) != 0)
+        return -errno;
+    if (firmware(path) && fault == "plant-file")
+        ::close(::open(real(path).c_str(), O_CREAT | O_WRONLY, 0644));
+    if (firmware(path) && fault == "plant-dir")
+        ::mkdir(real(path).c_str(), 0755);
+    if (firmware(path) && fault == "plant-link")
+        ::symlink(outside.c_str(), real(path).c_str());
+    return firmware(path) && fault == "unlink-eio" ? -EIO : 0;
 }
 
-int rmdir(const char *path)
+int open(const char *path, fuse_file_info *fi, mode_t mode)
 {
-    return result(::rmdir(real(path).c_str()));
-}
-
-int symlink(const char *target, const char *path)
-{
-    return result(::symlink(target, real(path).c_str()));
-}
-
-int rename(const char *from, const char *to, unsigned int flags)
-{
-    if (flags)
-        return -EINVAL;
-    return result(::rename(real(from).c_str(), real(to).c_str()));
-}
-
-int chmod(const char *path, mode_t mode, fuse_file_info *)
-{
-    return result(::chmod(real(path).c_str(), mode));
-}
-
-int chown(const char *path, uid_t uid, gid_t gid, fuse_file_info *)
-{
-    return result(::lchown(real(path).c_str(), uid, gid));
-}
-
-int truncate(const char *path, off_t size, fuse_file_info *fi)
-{
-    return result(fi ? ::ftruncate(int(fi->fh), size) : ::truncate(real(path).c_str(), size));
-}
-
-int utimens(const char *path, const timespec times[2], fuse_file_info *)
-{
-    return result(::utimensat(AT_FDCWD, real(path).c_str(), times, AT_SYMLINK_NOFOLLOW));
+    const int fd = ::open(real(path).c_str(), fi->flags, mode);
+    fi->fh = uint64_t(fd);
+    fi->direct_io = fault != "read-eio-cached";
+    fi->keep_cache = !fi->direct_io;
+    return fd < 0 ? -errno : 0;
 }
 
 int create(const char *path, mode_t mode, fuse_file_info *fi)
 {
-    const int fd = ::open(real(path).c_str(), fi->flags, mode);
-    if (fd < 0)
-        return -errno;
-    fi->fh = uint64_t(fd);
-    fi->direct_io = 1;
-    return 0;
-}
-
-int open(const char *path, fuse_file_info *fi)
-{
-    return create(path, 0, fi);
+    return firmware(path) && fault == "create-erofs" ? -EROFS : open(path, fi, mode);
 }
 
 int read(const char *path, char *buffer, size_t size, off_t offset, fuse_file_info *fi)
 {
-    int rc;
-    if (isFirmware(path) && failReadsAfterWrite && firmwareWritten) {
-        rc = -EIO;
-    } else {
-        const ssize_t n = ::pread(int(fi->fh), buffer, size, offset);
-        rc = n < 0 ? -errno : int(n);
+    if (firmware(path) && written) {
+        if (fault == "read-eio" || fault == "read-eio-cached")
+            return -EIO;
+        if (fault == "exit-on-read")
+            ::_exit(0);
+        if (fault == "detach-on-read")
+            ::umount2(mountPoint.c_str(), MNT_DETACH);
     }
-    if (isFirmware(path))
-        std::fprintf(stderr, "read %lld %zu -> %d\n", (long long)offset, size, rc);
-    return rc;
+    return result(::pread(int(fi->fh), buffer, size, offset));
 }
 
 int write(const char *path, const char *buffer, size_t size, off_t offset, fuse_file_info *fi)
 {
-    const ssize_t n = ::pwrite(int(fi->fh), buffer, size, offset);
-    if (n < 0)
-        return -errno;
-    if (isFirmware(path))
-        firmwareWritten = true;
-    return int(n);
+    if (firmware(path)) {
+        written = true;
+        const off_t room = fault == "write-enospc" ? 0
+            : fault == "write-64k"                 ? 65536
+                                                   : offset + off_t(size);
+        if (offset >= room)
+            return -ENOSPC;
+        size = std::min(size, size_t(room - offset));
+    }
+    return result(::pwrite(int(fi->fh), buffer, size, offset));
 }
 
 int statfs(const char *path, struct statvfs *st)
@@ -180,68 +124,47 @@ int statfs(const char *path, struct statvfs *st)
 
 int release(const char *, fuse_file_info *fi)
 {
-    ::close(int(fi->fh));
-    return 0;
+    return result(::close(int(fi->fh)));
 }
 
-int fsync(const char *, int dataOnly, fuse_file_info *fi)
+int fsync(const char *path, int, fuse_file_info *fi)
 {
-    return result(dataOnly ? ::fdatasync(int(fi->fh)) : ::fsync(int(fi->fh)));
+    return firmware(path) && fault == "fsync-eio" ? -EIO : result(::fsync(int(fi->fh)));
+}
+
+int fsyncdir(const char *path, int, fuse_file_info *)
+{
+    return std::strcmp(path, "/") == 0 && fault == "fsyncdir-eio" ? -EIO : 0;
 }
 } // namespace faultfs
 
 int main(int argc, char *argv[])
 {
-    int at = 1;
-    if (at < argc && std::strcmp(argv[at], "--fail-reads-after-write") == 0) {
-        faultfs::failReadsAfterWrite = true;
-        ++at;
-    }
-    if (argc - at != 2) {
-        std::fprintf(stderr, "usage: %s [--fail-reads-after-write] BACKING MOUNTPOINT\n", argv[0]);
+    using namespace faultfs;
+    char *absolute = argc >= 4 ? ::realpath(argv[2], nullptr) : nullptr;
+    if (!absolute)
         return 2;
-    }
-    // The server leaves the working folder, so a relative backing path would point elsewhere.
-    char *absolute = ::realpath(argv[at], nullptr);
-    if (!absolute) {
-        std::perror(argv[at]);
-        return 1;
-    }
-    faultfs::backing = absolute;
+    fault = argv[1];
+    backing = absolute;
     std::free(absolute);
-    const pid_t parent = ::getppid();
+    mountPoint = argv[3];
+    outside = argc > 4 ? argv[4] : "";
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent)
-        return 1;
-    std::setvbuf(stderr, nullptr, _IONBF, 0);
 
     fuse_operations ops {};
-    ops.init = faultfs::init;
-    ops.getattr = faultfs::getattr;
+    ops.init = init;
+    ops.getattr = getattr;
     ops.readlink = faultfs::readlink;
-    ops.readdir = faultfs::readdir;
-    ops.mknod = faultfs::mknod;
-    ops.mkdir = faultfs::mkdir;
     ops.unlink = faultfs::unlink;
-    ops.rmdir = faultfs::rmdir;
-    ops.symlink = faultfs::symlink;
-    ops.rename = faultfs::rename;
-    ops.chmod = faultfs::chmod;
-    ops.chown = faultfs::chown;
-    ops.truncate = faultfs::truncate;
-    ops.utimens = faultfs::utimens;
-    ops.open = faultfs::open;
-    ops.create = faultfs::create;
+    ops.open = [](const char *path, fuse_file_info *fi) { return faultfs::open(path, fi, 0); };
+    ops.create = create;
     ops.read = faultfs::read;
     ops.write = faultfs::write;
     ops.statfs = faultfs::statfs;
-    ops.release = faultfs::release;
+    ops.release = release;
     ops.fsync = faultfs::fsync;
-
-    char foreground[] = "-f";
-    char single[] = "-s";
-    char options[] = "-o";
-    char fsname[] = "fsname=faultfs,subtype=faultfs";
-    char *fuseArgs[] = { argv[0], foreground, single, options, fsname, argv[at + 1], nullptr };
+    ops.fsyncdir = fsyncdir;
+    char foreground[] = "-f", single[] = "-s", options[] = "-o", name[] = "fsname=faultfs";
+    char *fuseArgs[] = { argv[0], foreground, single, options, name, argv[3], nullptr };
     return fuse_main(6, fuseArgs, &ops, nullptr);
 }

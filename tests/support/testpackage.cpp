@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QResource>
@@ -19,10 +18,8 @@ TestPackage::~TestPackage()
 
 void TestPackage::fillStandard(const QByteArray &tag)
 {
-    const QByteArray image = firmware(tag);
     setFile(QStringLiteral("device.xml"), deviceXml());
-    setFile(QStringLiteral("firmware.bin"), image);
-    setFile(QStringLiteral("firmware.md5"), md5Line(image));
+    setFirmware(firmware(tag));
 }
 
 void TestPackage::setFile(const QString &name, const QByteArray &content)
@@ -51,23 +48,22 @@ void TestPackage::removeFile(const QString &name)
 
 QString TestPackage::build(const QString &fileName, Compression compression)
 {
-    const QString source = dir.filePath(QStringLiteral("src%1").arg(++builds));
+    const QString source = dir.filePath(QStringLiteral("src%1/").arg(++builds));
     QByteArray qrc = "<!DOCTYPE RCC><RCC version=\"1.0\"><qresource prefix=\"/\">\n";
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        const QString path = source + QLatin1Char('/') + it.key();
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile out(path);
+        QDir().mkpath(QFileInfo(source + it.key()).absolutePath());
+        QFile out(source + it.key());
         if (!out.open(QIODevice::WriteOnly) || out.write(it.value()) != it.value().size()) {
-            qWarning() << "cannot write" << path;
+            qWarning() << "cannot write" << out.fileName();
             return QString();
         }
         qrc += "<file>" + it.key().toUtf8() + "</file>\n";
     }
     for (auto it = diskFiles.cbegin(); it != diskFiles.cend(); ++it)
         qrc += "<file alias=\"" + it.key().toUtf8() + "\">" + it.value().toUtf8() + "</file>\n";
-    qrc += "</qresource></RCC>\n";
-    QFile qrcFile(source + QStringLiteral("/package.qrc"));
-    if (!qrcFile.open(QIODevice::WriteOnly) || qrcFile.write(qrc) != qrc.size())
+    QDir().mkpath(source);
+    QFile qrcFile(source + QStringLiteral("package.qrc"));
+    if (!qrcFile.open(QIODevice::WriteOnly) || qrcFile.write(qrc + "</qresource></RCC>\n") <= 0)
         return QString();
     qrcFile.close();
 
@@ -78,8 +74,9 @@ QString TestPackage::build(const QString &fileName, Compression compression)
     QStringList arguments { QStringLiteral("--binary") };
     if (compression == Compression::None)
         arguments << QStringLiteral("--no-compress");
-    arguments << QStringLiteral("package.qrc") << QStringLiteral("-o") << output;
-    rcc.start(QStringLiteral(TARSEL_RCC), arguments);
+    rcc.start(QStringLiteral(TARSEL_RCC),
+        arguments << "package.qrc"
+                  << "-o" << output);
     if (!rcc.waitForFinished(60000) || rcc.exitCode() != 0) {
         qWarning() << "rcc failed:" << rcc.readAllStandardError();
         return QString();
@@ -116,10 +113,7 @@ QByteArray TestPackage::deviceXml(const QString &name, const QString &vid, const
 
 QByteArray TestPackage::firmware(const QByteArray &tag, int size, int offset)
 {
-    QByteArray image(size, '\x5a');
-    const QByteArray tagged = "Ver:" + tag + "\x0a\x0d";
-    image.replace(offset, tagged.size(), tagged);
-    return image;
+    return QByteArray(size, '\x5a').replace(offset, tag.size() + 6, "Ver:" + tag + "\x0a\x0d");
 }
 
 QByteArray TestPackage::md5Line(const QByteArray &firmware)
