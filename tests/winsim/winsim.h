@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <QVector>
-#include <functional>
 #include <optional>
 
 // The simulated Windows machine behind include/, which tests fill directly.
@@ -37,7 +36,6 @@ struct Window
 struct Machine
 {
     QVector<Instance> instances;
-    std::function<void()> afterListSizeQuery;
     QVector<Device> devices;
     bool failDeviceInfoSets = false;
     QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
@@ -51,7 +49,6 @@ struct Machine
 };
 extern Machine machine;
 
-void reset();
 DEVINST addDevice(const QString &id, DEVINST parent = 0);
 // While held, Sleep blocks instead of advancing the clock, so pool threads stay in their tasks.
 void holdSleepers(bool hold);

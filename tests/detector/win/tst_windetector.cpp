@@ -24,21 +24,15 @@ void addVolume(char letter, std::optional<DWORD> number, UINT type = DRIVE_REMOV
     WinSim::machine.devices.append({ path, number, 0, type });
 }
 
-// A USB stick as Windows shows it: the USB device, its disk as first child with an interface,
-// and a volume unless letter is 0.
-void plug(const QString &usbId, std::optional<DWORD> number, char letter = 0,
-    UINT type = DRIVE_REMOVABLE, int pathLength = 40)
+// A USB stick as Windows shows it: the USB device, its disk as first child with an interface
+// whose path outgrows a 1024-byte buffer, and a volume.
+void plug(
+    const QString &usbId, std::optional<DWORD> number, char letter, UINT type = DRIVE_REMOVABLE)
 {
     const DEVINST disk = WinSim::addDevice("USBSTOR\\DISK", WinSim::addDevice(usbId));
     const QString path = QStringLiteral("\\\\?\\usbstor#disk#%1#").arg(number.value_or(0));
-    WinSim::machine.devices.append({ path.leftJustified(pathLength, 'x'), number, disk, 0 });
-    if (letter)
-        addVolume(letter, number.value_or(0), type);
-}
-
-DWORD bit(char letter)
-{
-    return DWORD(1) << (letter - 'A');
+    WinSim::machine.devices.append({ path.leftJustified(700, 'x'), number, disk, 0 });
+    addVolume(letter, number.value_or(0), type);
 }
 
 // A volume arrival record of recordSize bytes, as its size field states.
@@ -55,7 +49,7 @@ class TestWinDetector : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QThreadPool::globalInstance()->setMaxThreadCount(4); }
-    void init() { WinSim::reset(); }
+    void init() { WinSim::machine = WinSim::Machine(); }
     void cleanup()
     {
         WinSim::holdSleepers(false);
@@ -87,71 +81,45 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival_data()
         QTest::addRow("%s", name) << type << id << event << record << "0x1A2B" << productOnE
                                   << QChar(letter) << QString(letter == 'E' ? "E:/" : "");
     };
-    const auto volume = [](const char *name, DWORD mask, const char *path, Setup setup,
+    const auto volume = [](const char *name, char letter, const char *path, Setup setup,
                             const QString &vid = "0x1A2B") {
         QTest::addRow("%s", name) << windowsMsg << UINT(WM_DEVICECHANGE)
-                                  << WPARAM(DBT_DEVICEARRIVAL) << arrival(mask) << vid << setup
-                                  << QChar('A' + qCountTrailingZeroBits(mask)) << QString(path);
+                                  << WPARAM(DBT_DEVICEARRIVAL) << arrival(1u << (letter - 'A'))
+                                  << vid << setup << QChar(letter) << QString(path);
     };
-    const QByteArray arrivalOnE = arrival(bit('E'));
-    const DWORD e = bit('E');
+    const DWORD e = 1u << ('E' - 'A');
 
-    // Under Xvfb the filter gets xcb events, which it must not read as a MSG.
-    message("xcb event", arrivalOnE, 0, "xcb_generic_event_t");
-    message("dispatcher's copy of an arrival", arrivalOnE, 0, "windows_dispatcher_MSG");
-    message("volume removal", arrivalOnE, 0, windowsMsg, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE);
-    message("other message with the arrival code", arrivalOnE, 0, windowsMsg, WM_CLOSE);
-    message("arrival of a port", arrival(bit('E'), DBT_DEVTYP_PORT), 0);
+    message("dispatcher's copy of an arrival", arrival(e), 0, "windows_dispatcher_MSG");
+    message("volume removal", arrival(e), 0, windowsMsg, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE);
+    message("other message with the arrival code", arrival(e), 0, windowsMsg, WM_CLOSE);
+    message("arrival of a port", arrival(e, DBT_DEVTYP_PORT), 0);
     message("empty mask: the character after Z", arrival(0), '[');
-    message("bits beyond Z besides E", arrival(0xFC000000 | bit('E')), 'E');
     // Windows guarantees only the stated size behind lParam.
     message("null record", QByteArray(), 0);
-    message("one byte of the mask", arrival(bit('E'), DBT_DEVTYP_VOLUME, 13), 0);
-    message("up to the mask, without the flags", arrival(bit('E'), DBT_DEVTYP_VOLUME, 16), 'E');
+    message("one byte of the mask", arrival(e, DBT_DEVTYP_VOLUME, 13), 0);
 
-    volume("product on E", e, "E:/", productOnE);
-    volume("instance id in lower case", e, "E:/", [] { plug(product.toLower(), 3, 'E'); });
-    volume("vid in lower case", e, "E:/", productOnE, "0x1a2b");
-    volume("interface of a composite device", e, "E:/",
-        [] { plug("USB\\VID_1A2B&PID_3C4D&MI_00\\6&2B", 3, 'E'); });
+    volume("product on E", 'E', "E:/", productOnE);
     volume(
-        "one-character vid", e, "E:/", [] { plug("USB\\VID_7&PID_3C4D\\1", 3, 'E'); }, "7");
-    volume(
-        "two-character vid", e, "E:/", [] { plug("USB\\VID_&PID_3C4D\\1", 3, 'E'); }, "0x");
-    volume("other product id", e, "", [] { plug("USB\\VID_1A2B&PID_3C4E\\1", 3, 'E'); });
-    volume("product on A", bit('A'), "A:/", [] { plug(product, 3, 'A'); });
-    volume("product on Z", bit('Z'), "Z:/", [] { plug(product, 3, 'Z'); });
-    volume("D and F, product on D", bit('D') | bit('F'), "D:/", [] { plug(product, 3, 'D'); });
-    volume("D and F, product on F", bit('D') | bit('F'), "", [] { plug(product, 3, 'F'); });
-    volume("product on a fixed disk", e, "", [] { plug(product, 3, 'E', DRIVE_FIXED); });
-    volume("disk without a volume", e, "", [] { plug(product, 3); });
-    volume("long device path", e, "E:/", [] { plug(product, 3, 'E', DRIVE_REMOVABLE, 700); });
-    volume("no devices", e, "", [] {});
+        "one-character vid", 'E', "E:/", [] { plug("USB\\VID_7&PID_3C4D\\1", 3, 'E'); }, "7");
+    volume("other product id", 'E', "", [] { plug("USB\\VID_1A2B&PID_3C4E\\1", 3, 'E'); });
+    volume("product on Z", 'Z', "Z:/", [] { plug(product, 3, 'Z'); });
+    volume("product on a fixed disk", 'E', "", [] { plug(product, 3, 'E', DRIVE_FIXED); });
     // 0 is also what an unchecked failed query leaves.
-    volume("disk without a device number", e, "", [] { plug(product, std::nullopt, 'E'); });
-    volume("volume without a device number", e, "", [] {
-        plug(product, 0);
+    volume("volume without a device number", 'E', "", [] {
+        plug(product, 0, 'F', DRIVE_FIXED);
         addVolume('E', std::nullopt);
     });
-    volume("first match without a child passed over", e, "E:/", [] {
+    volume("first match without a child passed over", 'E', "E:/", [] {
         WinSim::addDevice(product + "X");
         plug(product, 3, 'E');
     });
-    volume("another stick's earlier letter", bit('G'), "G:/", [] {
-        plug("USB\\VID_0951&PID_1666\\OTHER", 2, 'E');
-        plug(product, 3, 'G');
-    });
-    volume("two volumes on one disk: the later wins", bit('G'), "G:/", [] {
+    volume("two volumes on one disk: the later wins", 'G', "G:/", [] {
         plug(product, 3, 'E');
         addVolume('G', 3);
     });
-    volume("disk interfaces cannot be listed", e, "", [] {
+    volume("disk interfaces cannot be listed", 'E', "", [] {
         plug(product, 3, 'E');
         WinSim::machine.failDeviceInfoSets = true;
-    });
-    volume("device list grows between every size query and fetch", e, "", [] {
-        plug(product, 3, 'E');
-        WinSim::machine.afterListSizeQuery = [] { WinSim::addDevice("HID\\VID_046D&PID_C077"); };
     });
 }
 
@@ -179,16 +147,12 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival()
         return made;
     });
     QStringList reports, expected;
-    QVector<int> closers, closersExpected;
-    connect(detector.get(), &DeviceDetector::detected, [&](const QString &path) {
-        reports << path;
-        closers << QThreadPool::globalInstance()->activeThreadCount();
-    });
+    connect(
+        detector.get(), &DeviceDetector::detected, [&](const QString &path) { reports << path; });
     MSG msg = { nullptr, id, event, record.isEmpty() ? 0 : LPARAM(record.constData()) };
     long result = -7;
     const auto dispatch = [&] {
-        void *message = eventType.startsWith("xcb") ? nullptr : &msg;
-        return QAbstractEventDispatcher::instance()->filterNativeEvent(eventType, message, &result);
+        return QAbstractEventDispatcher::instance()->filterNativeEvent(eventType, &msg, &result);
     };
 
     QVERIFY2(!dispatch(), "filter installed before start");
@@ -201,16 +165,14 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival()
         QCOMPARE(appeared.count(), letter.isNull() ? 0 : arrivals);
         if (!letter.isNull())
             QCOMPARE(appeared.last().first().value<QChar>(), letter);
-        if (!mountPath.isEmpty()) {
+        if (!mountPath.isEmpty())
             expected << mountPath;
-            closersExpected << arrivals; // started before the report
-        }
         QCOMPARE(reports, expected);
-        QCOMPARE(closers, closersExpected);
+        // One pop-up closer per report, each held in its first sleep.
+        QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), expected.size());
     }
     detector.reset();
-    result = -7;
-    QVERIFY2(!dispatch() && result == -7, "filter left installed");
+    QVERIFY2(!dispatch(), "filter left installed");
 }
 
 void TestWinDetector::closesAutoPlayPopUps_data()
@@ -220,7 +182,6 @@ void TestWinDetector::closesAutoPlayPopUps_data()
     QTest::addColumn<bool>("stays"); // the windows ignore WM_CLOSE
     QTest::addColumn<int>("end");
     const QString autoPlay = QStringLiteral("AutoPlay");
-    const QString far = QString(2048, 'x').replace(2040, 8, autoPlay);
     const QString last = QString(2048, 'x').replace(2039, 8, autoPlay);
     const auto row = [](const char *name, QStringList titles, QVector<int> firstClose,
                          bool stays = false, int end = 3000) {
@@ -228,10 +189,8 @@ void TestWinDetector::closesAutoPlayPopUps_data()
     };
 
     row("pop-up", { autoPlay }, { 0 });
-    row("other title containing AutoPlay", { "AutoPlay settings" }, { 0 });
     row("lower-case autoplay", { "autoplay" }, { -1 });
     row("untitled window before the pop-up", { "", autoPlay }, { -1, 0 });
-    row("fragment beyond the 2047th character", { far }, { -1 });
     row("fragment ending at the 2047th character", { last }, { 0 });
     row("two pop-ups, one per pass", { "AutoPlay 1", "AutoPlay 2" }, { 0, 50 });
     // Found again on every pass, past the three-second watch, but not for ever.

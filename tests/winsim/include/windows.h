@@ -1,6 +1,5 @@
 #pragma once
-// The part of the Windows API that the detector calls, with the types of a 64-bit build, answered
-// by the simulated machine of winsim.h. Declarations only, kept one per line like a table.
+// The Windows API the detector calls, with 64-bit types, answered by winsim.h; one per line.
 #include <cstdint>
 // clang-format off
 using BOOL = int; using BYTE = unsigned char; using WORD = std::uint16_t; using DWORD = std::uint32_t;
