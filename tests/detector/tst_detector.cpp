@@ -83,36 +83,29 @@ private slots:
             && sys.addUsbDisk("1-5", "1a2b\n", "3c4d\n", "sdd", 8, 48, false, 1)
             && sys.addUsbDisk("1-6", "1A2B\n", "3C4D\n", "sde", 8, 64, true, 1)
             && sys.addNvmeDisk("nvme0n1", 259, 0, 3));
-        // Links left by a removed device, and links to a product outside the root.
+        // A link left by a removed device, and links to a product outside the root.
         QVERIFY(sys.link(sys.root() + "/devices/gone/block/sdf", sys.root() + "/dev/block/8:80"));
-        QVERIFY(sys.link(sys.root() + "/devices/gone/block/sdf", sys.root() + "/class/block/sdf"));
         FakeSysfs outside(dir.filePath("outside"));
         QVERIFY(outside.addUsbDisk("1-2", "1a2b\n", "3c4d\n", "sdz", 65, 0, true, 1));
         QVERIFY(sys.link(outside.blockDevicePath("sdz1"), sys.root() + "/dev/block/65:1"));
         QVERIFY(sys.link(outside.blockDevicePath("sdz1"), sys.root() + "/class/block/sdz1"));
-        // A root inside the product's USB folder: the walk must not climb above it.
-        FakeSysfs outer(dir.filePath("outer"));
-        QVERIFY(outer.addUsbDisk("1-2", "1a2b\n", "3c4d\n", "sdy", 8, 64, true, 0));
-        QVERIFY(FakeSysfs(outer.usbDevicePath("1-2") + "/inner").addNvmeDisk("nvme0n1", 259, 0, 0));
-        QVERIFY(QFile::link(outer.usbDevicePath("1-2") + "/inner", dir.filePath("nested")));
         table = dir.filePath("mountinfo");
         qputenv("TARSEL_MOUNTINFO", enc(table));
+        qputenv("TARSEL_SYSFS_ROOT", enc(sys.root()));
         QVERIFY(UsbIdMatch::matches("0x1a2b", "0x3c4d", "1a2b\n", "3c4d\n"));
     }
 
     void reportsArrivals_data()
     {
-        QTest::addColumn<QString>("sysfs"); // its root
         QTest::addColumn<QString>("ids");
         QTest::addColumn<QByteArray>("atStart");
-        // Each change is the lines after the base table; a null one deletes the file.
         QTest::addColumn<QByteArrayList>("changes");
         QTest::addColumn<QStringList>("reports"); // per change, "" for none
-        const auto add = [](const char *name, const QByteArrayList &changes,
-                             const QStringList &reports, const QString &ids = "0x1a2b 0x3c4d",
-                             const QByteArray &atStart = "", const QString &sysfs = "sys") {
-            QTest::newRow(name) << sysfs << ids << atStart << changes << reports;
-        };
+        const auto add
+            = [](const char *name, const QByteArrayList &changes, const QStringList &reports,
+                  const QString &ids = "0x1a2b 0x3c4d", const QByteArray &atStart = "") {
+                  QTest::newRow(name) << ids << atStart << changes << reports;
+              };
         const QByteArray p = m(35, "8:17", "/m/T");
         const QStringList yes { "/m/T/" }, no { "" };
         add("partition mounted", { p }, yes);
@@ -127,8 +120,6 @@ private slots:
         add("dangling number link", { m(35, "8:80", "/m/T", "none") }, no);
         add("number link leaving the root", { m(35, "65:1", "/m/T", "none") }, no);
         add("name link leaving the root", { m(35, "0:51", "/m/T", "/dev/sdz1") }, no);
-        add("walk stops at the root", { m(35, "259:0", "/m/T", "/dev/nvme0n1") }, no,
-            "0x1a2b 0x3c4d", "", "nested");
         add("every escape", { m(35, "8:17", "/m/A\\040B\\011C\\012D\\134E") },
             { "/m/A B\tC\nD\\E/" });
         add("escaped backslash before digits", { m(35, "8:17", "/m/A\\134040") }, { "/m/A\\040/" });
@@ -137,9 +128,7 @@ private slots:
         add("UTF-8 mount point", { m(35, "8:17", "/m/\xc3\x9c") }, { "/m/\u00dc/" });
         add("no optional fields", { "35 27 8:17 / /m/T rw - vfat /dev/sdb1 rw\n" }, yes);
         add("several optional fields",
-            { "35 27 8:17 / /m/T rw shared:5 master:1 propagate_from:2 unbindable - vfat /dev/sdb1 "
-              "rw\n" },
-            yes);
+            { "35 27 8:17 / /m/T rw shared:5 master:1 unbindable - vfat /dev/sdb1 rw\n" }, yes);
         add("bad line before a good one", { "35 27 8:17 / /m/X rw - vfat\n" + p }, yes);
         add("negative id", { "-35 27 8:17 / /m/T rw - vfat /dev/sdb1 rw\n" }, no);
         add("separator too late", { "35 27 8:17 / /m/T rw a b c d e - vfat\n" }, no);
@@ -164,17 +153,14 @@ private slots:
         add("vid and pid in upper case", { p }, yes, "0X1A2B 0X3C4D");
         add("pid a prefix of the real one", { p }, yes, "0x1a2b 0x3c");
         add("vid a prefix of the real one", { p }, no, "0x1a 0x3c4d");
-        add("no prefix loses two digits", { p }, no, "1a2b 3c4d");
         add("ids swapped", { p }, no, "0x3c4d 0x1a2b");
     }
     void reportsArrivals()
     {
-        QFETCH(QString, sysfs);
         QFETCH(QString, ids);
         QFETCH(QByteArray, atStart);
         QFETCH(QByteArrayList, changes);
         QFETCH(QStringList, reports);
-        qputenv("TARSEL_SYSFS_ROOT", enc(dir.filePath(sysfs)));
         write(atStart);
         Armed armed;
         MountTableWatcher *watcher = armed.start(ids);
@@ -197,17 +183,14 @@ private slots:
         QTemporaryDir root;
         const QString v = root.filePath("v"), file = v + "/firmware.bin";
         QVERIFY(QDir().mkpath(v) && QFile::link(v, root.filePath("alias")));
-        QFile(root.filePath("out.bin")).open(QIODevice::WriteOnly);
         QFile(v + "/real.bin").open(QIODevice::WriteOnly);
         const auto found = [&v](const QString &mount = QString()) {
             return Device(mount.isEmpty() ? v + '/' : mount).firmwareFilePath();
         };
         QCOMPARE(found(), QString());
-        for (const QString &target : { root.filePath("out.bin"), v + "/real.bin", v + "/gone" }) {
-            QVERIFY(QFile::link(target, file));
-            QVERIFY2(found().isNull(), qPrintable(target));
-            QVERIFY(QFile::remove(file));
-        }
+        QVERIFY(QFile::link(v + "/real.bin", file));
+        QCOMPARE(found(), QString());
+        QVERIFY(QFile::remove(file));
         QVERIFY(QDir().mkpath(file));
         QCOMPARE(found(), QString());
         QVERIFY(QDir().rmdir(file) && QFile(file).open(QIODevice::WriteOnly));
@@ -268,17 +251,18 @@ private slots:
     {
         QTemporaryDir work;
         const QString volume = work.filePath("volume"), bind = work.filePath("b-bind");
-        QVERIFY(QDir().mkpath(volume));
+        const QByteArray v = enc(volume), b = enc(bind);
+        QVERIFY(QDir().mkpath(volume) && QDir().mkpath(bind));
         if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0
             || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-            || mount("tarsel", enc(volume).constData(), "tmpfs", 0, "size=1m") != 0)
+            || mount("tarsel", v, "tmpfs", 0, "size=1m") != 0)
             QSKIP("needs root and a private mount namespace");
         const auto unmount = qScopeGuard([&] {
-            umount2(enc(bind).constData(), MNT_DETACH);
-            umount2(enc(volume).constData(), MNT_DETACH);
+            umount2(b, MNT_DETACH);
+            umount2(v, MNT_DETACH);
         });
         struct stat info = {};
-        QCOMPARE(stat(enc(volume).constData(), &info), 0);
+        QCOMPARE(stat(v, &info), 0);
         FakeSysfs sys(work.filePath("sys"));
         QVERIFY(sys.addUsbDisk(
             "1-2", "1a2b\n", "3c4d\n", "sdx", major(info.st_dev), minor(info.st_dev), true, 0));
@@ -289,14 +273,10 @@ private slots:
         QSignalSpy changed(armed->start("0x1a2b 0x3c4d"), &MountTableWatcher::changed);
         QVERIFY(armed->backend->findChild<MountTableWatcher *>()->isKernelTable());
         // A remount is no arrival; a bind mount of the whole volume is one.
-        QVERIFY(mount(nullptr, enc(volume).constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
-                    nullptr)
-                == 0
+        QVERIFY(mount(nullptr, v, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0
             && changed.wait(5000));
         QVERIFY(armed->detected.isEmpty());
-        QVERIFY(QDir().mkpath(bind)
-            && mount(enc(volume).constData(), enc(bind).constData(), nullptr, MS_BIND, nullptr) == 0
-            && changed.wait(5000));
+        QVERIFY(mount(v, b, nullptr, MS_BIND, nullptr) == 0 && changed.wait(5000));
         QCOMPARE(QList<QVariantList>(armed->detected), QList<QVariantList> { { bind + '/' } });
     }
 };

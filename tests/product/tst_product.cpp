@@ -1,5 +1,4 @@
-// The package as the updater reads it (checksums: through Core and the package tool; the system
-// locale: end-to-end).
+// The package as the updater reads it (the checksums and the system locale: elsewhere).
 #include "productresource.h"
 #include "testpackage.h"
 
@@ -16,8 +15,6 @@ private slots:
         QTest::addColumn<QByteArray>("xml");
         QTest::addColumn<QString>("expected"); // name vid pid product_string, firmware name version
         const QByteArray device = "<device name=\"N\" vid=\"V\" pid=\"P\" product_string=\"S\"/>";
-        QTest::newRow("flat") << "<p>" + device + "<firmware name=\"F\" version=\"1\"/></p>"
-                              << "N V P S F 1";
         QTest::newRow("nested deeply, firmware first")
             << "<a><firmware name=\"F\" version=\"2\"/><b><c x=\"1\">t<!-- c -->" + device
                 + "</c></b></a>"
