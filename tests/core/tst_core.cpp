@@ -135,7 +135,6 @@ private slots:
         // force mode ("=": as normal), see checkEvents.
         QTest::addColumn<QString>("row");
         QTest::addRow("older device firmware") << "3-1.0.0.2 3-1.0.0.1 std 1.0.0.1:ok =";
-        QTest::addRow("older early, more late") << "3-1.0.0.2 3-0.F.F.F std 0.15.15.15:ok =";
         QTest::addRow("equal version") << "3-1.0.0.2 3-1.0.0.2 std 1.0.0.2:same 1.0.0.2:ok";
         // As text 1.0.0.10 sorts before 1.0.0.2; as numbers it is newer.
         QTest::addRow("newer as numbers") << "3-1.0.0.2 3-1.0.0.A std 1.0.0.10:same 1.0.0.10:ok";
@@ -363,6 +362,9 @@ private slots:
         const QString written = newFile(bytes.left(writtenSize));
         QCOMPARE(filesEqual(written, reference), equal);
         QVERIFY(!filesEqual(dir.filePath("missing"), reference));
+        // procfs gives a size of 0 whatever it reads: sizes that differ are a mismatch already.
+        const QString proc = "/proc/sys/kernel/ostype";
+        QVERIFY(!filesEqual(proc, newFile(CoreRun::readFile(proc))));
     }
 };
 
