@@ -2,22 +2,10 @@
 #include "firmwarefile.h"
 #include "firmwareinfo.h"
 
-#include <QBuffer>
-#include <QCryptographicHash>
-#include <QElapsedTimer>
 #include <QtTest>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 constexpr int MiB = 1024 * 1024;
-
-QString prev(const QString &version)
-{
-    return "previousFirmwareVersionChanged(" + version + ')';
-}
 
 // "bad", "hw" (other hardware), "ok" (passed, version unchanged), "V:ok" or "V:same" (the
 // device's version V taken over, then passed or found not older).
@@ -28,8 +16,9 @@ QStringList checkEvents(const QString &outcome)
         result == "bad"      ? "CheckFirmwareError"
             : result == "hw" ? "FirmwareBad_HWError"
                              : "FirmwareSame_FWError");
-    QStringList events
-        = outcome.contains(':') ? QStringList { prev(outcome.section(':', 0, 0)) } : QStringList();
+    QStringList events = outcome.contains(':')
+        ? QStringList { "previousFirmwareVersionChanged(" + outcome.section(':', 0, 0) + ')' }
+        : QStringList();
     return events + (result == "ok" ? QStringList { "firmwareChecked(true)" } : failed);
 }
 } // namespace
@@ -55,8 +44,6 @@ private slots:
         QTest::addRow("no option") << QStringList() << "0\n";
         QTest::addRow("--force-mode") << QStringList { "--force-mode" } << "1\n";
         QTest::addRow("unrecognised option") << QStringList { "--force-mode", "--bogus" } << "0\n";
-        QTest::addRow("value it does not take") << QStringList { "--force-mode=yes" } << "0\n";
-        QTest::addRow("positional argument") << QStringList { "--force-mode", "extra" } << "1\n";
     }
     void forceModeFollowsTheCommandLine()
     {
@@ -70,9 +57,6 @@ private slots:
 
     void initializesFromThePackage()
     {
-        Core fresh;
-        QCOMPARE(fresh.deviceName() + fresh.newFirmwareVersion(), "[device_name]0.0.0.0");
-        QVERIFY(!fresh.initialize(nullptr));
         // Untagged firmware, a tag without version segments; a package without a device name.
         for (const QByteArray &image : { QByteArray(4096, 'x'), TestPackage::firmware("3-") }) {
             CoreRun run;
@@ -94,8 +78,8 @@ private slots:
         for (const char *version : { "0.0.0.0", "1.0.0.1", "1.0.0.1" })
             core.setPreviousFirmwareVersion(version);
         QCOMPARE(run.events,
-            (QStringList {
-                "errorCodeChanged(CheckFirmwareError)", "errorCodeChanged(?)", prev("1.0.0.1") }));
+            (QStringList { "errorCodeChanged(CheckFirmwareError)", "errorCodeChanged(?)",
+                "previousFirmwareVersionChanged(1.0.0.1)" }));
     }
 
     void searchArmsDetectorAndEndsOnce_data()
@@ -103,8 +87,7 @@ private slots:
         QTest::addColumn<QString>("mountPath"); // null: the search times out first
         QTest::addColumn<QStringList>("events");
         const QStringList notFound = CoreRun::failed("deviceFound", "FindDeviceError");
-        QTest::addRow("volume with a mount path")
-            << "/media/vault/" << QStringList { "deviceFound(true)" };
+        QTest::addRow("mount path") << "/media/vault/" << QStringList { "deviceFound(true)" };
         QTest::addRow("empty mount path") << "" << notFound;
         QTest::addRow("time-out, then a late volume")
             << QString() << notFound + QStringList { "deviceFound(true)" };
@@ -152,19 +135,14 @@ private slots:
         // force mode ("=": as normal), see checkEvents.
         QTest::addColumn<QString>("row");
         QTest::addRow("older device firmware") << "3-1.0.0.2 3-1.0.0.1 std 1.0.0.1:ok =";
-        QTest::addRow("older early, more late") << "3-1.0.0.2 3-0.F.F.F std 0.15.15.15:ok =";
         QTest::addRow("equal version") << "3-1.0.0.2 3-1.0.0.2 std 1.0.0.2:same 1.0.0.2:ok";
-        QTest::addRow("newer device firmware") << "3-1.0.0.2 3-1.0.1.0 std 1.0.1.0:same 1.0.1.0:ok";
         // As text 1.0.0.10 sorts before 1.0.0.2; as numbers it is newer.
-        QTest::addRow("newer as numbers only")
-            << "3-1.0.0.2 3-1.0.0.A std 1.0.0.10:same 1.0.0.10:ok";
-        QTest::addRow("other hardware, older") << "3-1.0.0.2 4-1.0.0.1 std hw 1.0.0.1:ok";
+        QTest::addRow("newer as numbers") << "3-1.0.0.2 3-1.0.0.A std 1.0.0.10:same 1.0.0.10:ok";
         QTest::addRow("other hardware, equal") << "3-1.0.0.2 4-1.0.0.2 std hw 1.0.0.2:ok";
         QTest::addRow("device version as the initial text") << "3-1.0.0.2 3-0.0.0.0 std ok =";
         QTest::addRow("digest alone") << "3-1.0.0.2 3-1.0.0.1 bare 1.0.0.1:ok =";
         QTest::addRow("digest in upper case") << "3-1.0.0.2 3-1.0.0.1 upper 1.0.0.1:ok =";
         QTest::addRow("digest and a line break") << "3-1.0.0.2 3-1.0.0.1 newline bad 1.0.0.1:ok";
-        QTest::addRow("digest and a blank") << "3-1.0.0.2 3-1.0.0.1 blank bad 1.0.0.1:ok";
         QTest::addRow("digest up to a zero byte") << "3-1.0.0.2 3-1.0.0.1 zero 1.0.0.1:ok =";
         QTest::addRow("damaged package") << "3-1.0.0.2 3-1.0.0.1 damaged bad 1.0.0.1:ok";
         QTest::addRow("no firmware.bin on the volume") << "3-1.0.0.2 missing std bad =";
@@ -173,10 +151,7 @@ private slots:
         QTest::addRow("packaged firmware without a tag") << "- 3-1.0.0.1 std bad =";
         QTest::addRow("package gone after initialising") << "3-1.0.0.2 gone std bad =";
         QTest::addRow("device version without segments") << "3-1.0.0.2 3- std :ok =";
-        QTest::addRow("device version of another shape") << "3-1.0.0.2 3-1.2.3.4.5 std :ok =";
-        QTest::addRow("device without segments, packaged 0.0.0.1") << "3-0.0.0.1 3- std :ok =";
-        QTest::addRow("packaged version without segments")
-            << "3- 3-0.0.0.1 std 0.0.0.1:same 0.0.0.1:ok";
+        QTest::addRow("packaged without segments") << "3- 3-0.0.0.1 std 0.0.0.1:same 0.0.0.1:ok";
         QTest::addRow("neither version has segments") << "3- 3- std :same :ok";
     }
     void checkDecidesAsVersionsAndPackageSay()
@@ -192,7 +167,6 @@ private slots:
         const QMap<QString, QByteArray> md5s { { "std", "firmware.bin " + digest },
             { "bare", digest }, { "upper", "firmware.bin " + digest.toUpper() },
             { "newline", "firmware.bin " + digest + '\n' },
-            { "blank", "firmware.bin " + digest + ' ' },
             { "zero", "firmware.bin " + digest + '\0' + 'x' },
             { "damaged", "firmware.bin 0123456789abcdef0123456789abcdef" } };
         run.package.setFile("firmware.bin", image);
@@ -262,8 +236,7 @@ private slots:
         QVERIFY2(run.initialize(), qPrintable(run.error));
         QVERIFY(CoreRun::writeFile(devicePath, TestPackage::firmware("3-1.0.0.1", 8192)));
         Core &core = *run.core;
-        // As the pages do: the check inside deviceFound(true), the write inside
-        // firmwareChecked(true).
+        // As the pages do: check inside deviceFound(true), write inside firmwareChecked(true).
         connect(&core, &Core::deviceFound, &core,
             [&core](bool ok) { ok ? core.checkFirmware() : void(); });
         connect(&core, &Core::firmwareChecked, &core,
@@ -310,17 +283,15 @@ private slots:
         QTest::addRow("middle pieces ignored") << "Ver:12-X-0.9" + end << "12 0.9.0.0";
         QTest::addRow("no dash: one piece for both") << "Ver:1.2.3.4" + end << "0 1.2.3.4";
         QTest::addRow("empty version piece") << "Ver:7-" + end << "7 ";
-        QTest::addRow("carriage return first is no terminator")
-            << QByteArray("Ver:1-1.2\x0d\x0a") << "";
+        QTest::addRow("0D 0A is no terminator") << QByteArray("Ver:1-1.2\x0d\x0a") << "";
         QTest::addRow("terminator before the marker") << "a" + end + "Ver:3-1.0.0.1"
                                                       << "";
         QTest::addRow("no marker") << "ver:3-1.0.0.1" + end << "";
-        QTest::addRow("two tags: the first counts")
+        QTest::addRow("first of two tags")
             << "Ver:3-1.0.0.1" + end + "Ver:4-2.0.0.0" + end << "3 1.0.0.1";
         QTest::addRow("decoding stops at a zero byte")
             << "Ver:6-1.2.3.4" + QByteArray(1, '\0') + "-9.9" + end << "6 1.2.3.4";
         QTest::addRow("hardware id not a number") << "Ver:abc-1.0.0.1" + end << "0 1.0.0.1";
-        QTest::addRow("empty file") << QByteArray() << "";
         // Version pieces: four hexadecimal groups at most, padded with zeros.
         for (const char *row :
             { "1.2 1.2.0.0", "2.10 2.16.0.0", "a.b.c.d 10.11.12.13", "1.2,3.4 1.2.3.4",
@@ -360,13 +331,6 @@ private slots:
         QBuffer buffer(&endless);
         QVERIFY(buffer.open(QIODevice::ReadOnly) && !scanVersionTag(buffer, &tag));
         QVERIFY(buffer.pos() < 2 * MiB);
-        // Offsets beyond 4 GiB: a sparse file scanned from just before its tag.
-        QFile huge(dir.filePath("huge"));
-        QVERIFY(huge.open(QIODevice::ReadWrite) && huge.seek(4097LL * MiB)
-            && huge.write("Ver:8-2.0.0.1\x0a\x0d") > 0);
-        QVERIFY(huge.seek(4096LL * MiB) && scanVersionTag(huge, &tag));
-        QCOMPARE(tag, "8-2.0.0.1");
-        huge.remove();
     }
 
     void filesEqualComparesLengthThenEveryByte_data()
@@ -379,7 +343,6 @@ private slots:
         QTest::addRow("first byte differs") << size << 0 << false;
         QTest::addRow("last byte differs") << size << size - 1 << false;
         QTest::addRow("last byte of the first chunk differs") << size << MiB - 1 << false;
-        QTest::addRow("first byte of the second chunk differs") << size << MiB << false;
         QTest::addRow("written one byte longer") << size + 1 << -1 << false;
         QTest::addRow("written one byte shorter") << size - 1 << -1 << false;
         QTest::addRow("two empty files") << 0 << -1 << true;
@@ -397,14 +360,11 @@ private slots:
         if (flipAt >= 0)
             bytes[flipAt] = char(bytes.at(flipAt) ^ 1);
         const QString written = newFile(bytes.left(writtenSize));
-        // Access time set back: only a read moves it forward again.
-        const timespec old[2] = { { 1000, 0 }, { 0, UTIME_OMIT } };
-        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(written).constData(), old, 0) == 0);
         QCOMPARE(filesEqual(written, reference), equal);
-        if (writtenSize > 0) // reading an empty file need not touch it
-            QCOMPARE(
-                QFileInfo(written).lastRead().toSecsSinceEpoch() == 1000, flipAt < 0 && !equal);
         QVERIFY(!filesEqual(dir.filePath("missing"), reference));
+        // procfs gives a size of 0 whatever it reads: sizes that differ are a mismatch already.
+        const QString proc = "/proc/sys/kernel/ostype";
+        QVERIFY(!filesEqual(proc, newFile(CoreRun::readFile(proc))));
     }
 };
 

@@ -1,19 +1,16 @@
 // A pass-through FUSE file system over a backing folder that misbehaves as a volume can.
-// Usage: faultfs FAULT BACKING MOUNTPOINT [OUTSIDE]; FAULT says what happens to /firmware.bin:
-//   none, unlink-eio (the delete is done, yet reported as failed), create-erofs (turned read-only
-//   after the delete), write-enospc (full after it), write-64k (full after 64 KiB), fsync-eio,
-//   fsyncdir-eio (of the root folder), read-eio (reads fail once it was written), read-eio-cached
-//   (the same, but the kernel keeps its page cache), exit-on-read / detach-on-read (the server dies
-//   / lazily unmounts at the first read after the write), plant-file / plant-dir / plant-link (its
-//   delete leaves a file, a folder or a link to OUTSIDE in its place). Single threaded, in the
-//   foreground; dies with its parent.
+// Usage: faultfs FAULT /BACKING MOUNTPOINT [OUTSIDE]; FAULT says what happens to /firmware.bin:
+//   none, unlink-eio (the delete is done, yet reported as failed), create-erofs / write-enospc
+//   (read-only / full after the delete), write-64k (full after 64 KiB), fsync-eio, fsyncdir-eio
+//   (of the root folder), read-eio (reads fail once it was written; the kernel keeps its cache),
+//   detach-on-read (lazily unmounted at the first read after the write), plant-file / plant-link
+//   (its delete leaves a file or a link to OUTSIDE in its place). Dies with its parent.
 #define FUSE_USE_VERSION 31
 
 #include <fuse.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <signal.h>
@@ -42,10 +39,10 @@ int result(long rc)
 
 void *init(fuse_conn_info *connection, fuse_config *config)
 {
-    if (fault == "read-eio-cached") // else a changed mtime drops the pages anyway
+    if (fault == "read-eio") // else a changed mtime drops the pages anyway
         connection->want &= ~unsigned(FUSE_CAP_AUTO_INVAL_DATA);
     // Every read and stat must reach us: a cached page would hide the fault under test.
-    config->direct_io = fault != "read-eio-cached";
+    config->direct_io = fault != "read-eio";
     config->attr_timeout = config->entry_timeout = config->negative_timeout = 0;
     config->use_ino = 1;
     return nullptr;
@@ -69,8 +66,6 @@ int unlink(const char *path)
         return -errno;
     if (firmware(path) && fault == "plant-file")
         ::close(::open(real(path).c_str(), O_CREAT | O_WRONLY, 0644));
-    if (firmware(path) && fault == "plant-dir")
-        ::mkdir(real(path).c_str(), 0755);
     if (firmware(path) && fault == "plant-link")
         ::symlink(outside.c_str(), real(path).c_str());
     return firmware(path) && fault == "unlink-eio" ? -EIO : 0;
@@ -80,7 +75,7 @@ int open(const char *path, fuse_file_info *fi, mode_t mode)
 {
     const int fd = ::open(real(path).c_str(), fi->flags, mode);
     fi->fh = uint64_t(fd);
-    fi->direct_io = fault != "read-eio-cached";
+    fi->direct_io = fault != "read-eio";
     fi->keep_cache = !fi->direct_io;
     return fd < 0 ? -errno : 0;
 }
@@ -93,10 +88,8 @@ int create(const char *path, mode_t mode, fuse_file_info *fi)
 int read(const char *path, char *buffer, size_t size, off_t offset, fuse_file_info *fi)
 {
     if (firmware(path) && written) {
-        if (fault == "read-eio" || fault == "read-eio-cached")
+        if (fault == "read-eio")
             return -EIO;
-        if (fault == "exit-on-read")
-            ::_exit(0);
         if (fault == "detach-on-read")
             ::umount2(mountPoint.c_str(), MNT_DETACH);
     }
@@ -141,12 +134,10 @@ int fsyncdir(const char *path, int, fuse_file_info *)
 int main(int argc, char *argv[])
 {
     using namespace faultfs;
-    char *absolute = argc >= 4 ? ::realpath(argv[2], nullptr) : nullptr;
-    if (!absolute)
+    if (argc < 4 || argv[2][0] != '/')
         return 2;
     fault = argv[1];
-    backing = absolute;
-    std::free(absolute);
+    backing = argv[2];
     mountPoint = argv[3];
     outside = argc > 4 ? argv[4] : "";
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);

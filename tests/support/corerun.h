@@ -11,8 +11,7 @@
 #include <memory>
 
 // A Core over a test package (the standard one unless changed before initialize()) and a fake
-// detector, its result signals logged in arrival order as text such as "deviceFound(true)",
-// "errorCodeChanged(FindDeviceError)" or "previousFirmwareVersionChanged(1.0.0.1)".
+// detector, its result signals logged in order as text such as "deviceFound(true)".
 class CoreRun
 {
 public:

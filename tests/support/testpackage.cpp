@@ -9,17 +9,15 @@
 #include <QProcess>
 #include <QResource>
 
-TestPackage::TestPackage() = default;
-
 TestPackage::~TestPackage()
 {
     unregisterPackage();
 }
 
-void TestPackage::fillStandard(const QByteArray &tag)
+void TestPackage::fillStandard()
 {
     setFile(QStringLiteral("device.xml"), deviceXml());
-    setFirmware(firmware(tag));
+    setFirmware(firmware("3-1.0.0.2"));
 }
 
 void TestPackage::setFile(const QString &name, const QByteArray &content)
@@ -46,17 +44,15 @@ void TestPackage::removeFile(const QString &name)
     diskFiles.remove(name);
 }
 
-QString TestPackage::build(const QString &fileName, Compression compression)
+QString TestPackage::build(Compression compression)
 {
     const QString source = dir.filePath(QStringLiteral("src%1/").arg(++builds));
     QByteArray qrc = "<!DOCTYPE RCC><RCC version=\"1.0\"><qresource prefix=\"/\">\n";
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         QDir().mkpath(QFileInfo(source + it.key()).absolutePath());
         QFile out(source + it.key());
-        if (!out.open(QIODevice::WriteOnly) || out.write(it.value()) != it.value().size()) {
-            qWarning() << "cannot write" << out.fileName();
+        if (!out.open(QIODevice::WriteOnly) || out.write(it.value()) != it.value().size())
             return QString();
-        }
         qrc += "<file>" + it.key().toUtf8() + "</file>\n";
     }
     for (auto it = diskFiles.cbegin(); it != diskFiles.cend(); ++it)
@@ -67,7 +63,7 @@ QString TestPackage::build(const QString &fileName, Compression compression)
         return QString();
     qrcFile.close();
 
-    const QString output = dir.filePath(QStringLiteral("out%1/").arg(builds)) + fileName;
+    const QString output = dir.filePath(QStringLiteral("out%1/data.rcc").arg(builds));
     QDir().mkpath(QFileInfo(output).absolutePath());
     QProcess rcc;
     rcc.setWorkingDirectory(source);
@@ -87,7 +83,7 @@ QString TestPackage::build(const QString &fileName, Compression compression)
 bool TestPackage::registerPackage(Compression compression)
 {
     unregisterPackage();
-    const QString path = build(QStringLiteral("data.rcc"), compression);
+    const QString path = build(compression);
     if (path.isEmpty() || !QResource::registerResource(path, ProductResource::packageRoot()))
         return false;
     registeredPath = path;
@@ -111,9 +107,9 @@ QByteArray TestPackage::deviceXml(const QString &name, const QString &vid, const
         .toUtf8();
 }
 
-QByteArray TestPackage::firmware(const QByteArray &tag, int size, int offset)
+QByteArray TestPackage::firmware(const QByteArray &tag, int size)
 {
-    return QByteArray(size, '\x5a').replace(offset, tag.size() + 6, "Ver:" + tag + "\x0a\x0d");
+    return QByteArray(size, '\x5a').replace(100, tag.size() + 6, "Ver:" + tag + "\x0a\x0d");
 }
 
 QByteArray TestPackage::md5Line(const QByteArray &firmware)

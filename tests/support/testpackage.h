@@ -11,12 +11,10 @@ class TestPackage
 public:
     enum class Compression { Default, None };
 
-    TestPackage();
     ~TestPackage();
 
-    // A package that the updater accepts: device.xml, firmware.bin tagged "Ver:<tag>" and a
-    // matching firmware.md5.
-    void fillStandard(const QByteArray &tag = "3-1.0.0.2");
+    // A package that the updater accepts: device.xml, firmware.bin (3-1.0.0.2) and its md5.
+    void fillStandard();
 
     void setFile(const QString &name, const QByteArray &content);
     // Packs the file at path under name without loading it, for images too large to hold.
@@ -27,18 +25,16 @@ public:
     QByteArray file(const QString &name) const { return files.value(name); }
 
     // Writes the .rcc into its own temporary folder; empty on failure (the reason is logged).
-    QString build(const QString &fileName = QStringLiteral("data.rcc"),
-        Compression compression = Compression::Default);
-    // Builds and registers under the package root; unregistered by unregisterPackage or the
-    // destructor.
+    QString build(Compression compression = Compression::Default);
+    // Builds and registers under the package root, until unregisterPackage or the destructor.
     bool registerPackage(Compression compression = Compression::Default);
     void unregisterPackage();
 
     static QByteArray deviceXml(const QString &name = QStringLiteral("Tarsel Test Drive"),
         const QString &vid = QStringLiteral("0x1a2b"),
         const QString &pid = QStringLiteral("0x3c4d"));
-    // size bytes of filler with the tag (terminated by 0A 0D) at offset.
-    static QByteArray firmware(const QByteArray &tag, int size = 4096, int offset = 100);
+    // size bytes of filler with the tag (terminated by 0A 0D) at offset 100.
+    static QByteArray firmware(const QByteArray &tag, int size = 4096);
     static QByteArray md5Line(const QByteArray &firmware);
 
 private:

@@ -8,27 +8,14 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
 // A real mounted volume: a tmpfs of a given size, or the faultfs FUSE server over a backing
-// folder, failing as its fault word says (tests/reliability/faultfs.cpp). Needs root; isolate()
-// first, so that whatever a failed test leaves mounted goes with the process.
+// folder, failing as its fault word says (tests/reliability/faultfs.cpp). Needs root.
 class TestVolume
 {
 public:
-    // Moves the process into a private mount namespace; the reason where it cannot.
-    static QString isolate()
-    {
-        if (::unshare(CLONE_NEWNS) != 0)
-            return lastError("no private mount namespace");
-        // Else mounts made here would still show up in the parent namespace.
-        if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            return lastError("cannot make / private");
-        return QString();
-    }
-
     explicit TestVolume(qint64 tmpfsBytes)
         : store(path)
     {
@@ -36,7 +23,7 @@ public:
         mounted = ::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs",
                       MS_NOSUID | MS_NODEV, options.constData())
             == 0;
-        error = lastError("mount tmpfs");
+        error = "mount tmpfs: " + QString::fromLocal8Bit(std::strerror(errno));
     }
 
     TestVolume(const QString &faultfs, const QString &fault, const QString &outsideTarget)
@@ -61,22 +48,10 @@ public:
         server.waitForFinished(5000);
     }
 
-    bool remountReadOnly()
-    {
-        error = QStringLiteral("remount read-only failed");
-        return ::mount(nullptr, QFile::encodeName(path).constData(), nullptr,
-                   MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr)
-            == 0;
-    }
-
 private:
     QTemporaryDir mount, backing;
     QProcess server;
 
-    static QString lastError(const char *what)
-    {
-        return QLatin1String(what) + ": " + QString::fromLocal8Bit(std::strerror(errno));
-    }
     static dev_t device(const QString &path)
     {
         struct stat st
