@@ -4,6 +4,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (const int code = answerHelpOrVersion(argc, argv); code >= 0)
+        return code;
     prepareApplication();
     QGuiApplication app(argc, argv);
     if (!startUpdater())

@@ -4,6 +4,7 @@
 #include "externalresources.h"
 #include "qmlengine.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QtGlobal>
@@ -17,12 +18,35 @@ void prepareApplication()
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
 }
 
-Core *startUpdater()
+static void setIdentity()
 {
     QCoreApplication::setApplicationName(QStringLiteral("TarselUpdater"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.24"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("com.corvel"));
     QCoreApplication::setOrganizationName(QStringLiteral("corvel"));
+}
+
+int answerHelpOrVersion(int argc, char *argv[])
+{
+    const QByteArray only = argc == 2 ? QByteArray(argv[1]) : QByteArray();
+    if (only != "--help" && only != "--version")
+        return -1;
+    // A core application needs no display; the window's application would abort without one.
+    QCoreApplication app(argc, argv);
+    setIdentity();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Installs the packaged firmware into the product connected in update mode."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({ QStringLiteral("force-mode"), QStringLiteral("Run updater in force mode") });
+    parser.process(app); // prints and exits 0
+    return 0;
+}
+
+Core *startUpdater()
+{
+    setIdentity();
 
     bool ok = false;
     // Owned here only until Core takes it: a failed start frees what it made.

@@ -31,3 +31,8 @@ start "empty file" "touch data.rcc" "Could not register \"$work/empty file/data.
 for file in firmware.bin firmware.md5 device.xml; do
     start "without $file" "without $file" "File \":/tarsel_external/$file\" does not exist"
 done
+# --help and --version answer before a display or the package is needed.
+out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$updater" --version) && [ "$out" = "TarselUpdater 1.2.24" ] ||
+    { echo "FAIL --version: $out" && exit 1; }
+out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$updater" --help) && [[ $out == *--force-mode* ]] ||
+    { echo "FAIL --help: $out" && exit 1; }
