@@ -12,7 +12,7 @@ packages=(
     clang-format
     dpkg-dev file lintian appstream desktop-file-utils
     strace time
-    g++-mingw-w64-x86-64
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 # the Windows code's compile checks, 64- and 32-bit
     libfuse3-dev fuse3 pkg-config # faultfs, the failing volume of the fault tests
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev

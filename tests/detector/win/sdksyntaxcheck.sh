@@ -5,7 +5,7 @@ set -u
 compiler=$1 detector=$2
 shift 2
 if ! command -v "$compiler" >/dev/null 2>&1; then
-    echo "SKIP: $compiler is not installed (package g++-mingw-w64-x86-64)"
+    echo "SKIP: $compiler is not installed (packages g++-mingw-w64-x86-64, g++-mingw-w64-i686)"
     exit 77
 fi
 flags=(-std=c++17 -fsyntax-only -Wall -Wextra -Werror -Wno-attributes -DNOMINMAX -I"$detector" "${@/#/-I}")
