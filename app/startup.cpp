@@ -39,7 +39,7 @@ int answerHelpOrVersion(int argc, char *argv[])
         "Installs the packaged firmware into the product connected in update mode."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption({ QStringLiteral("force-mode"), QStringLiteral("Run updater in force mode") });
+    parser.addOption(Core::forceModeOption());
     parser.process(app); // prints and exits 0
     return 0;
 }

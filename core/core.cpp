@@ -77,10 +77,15 @@ void Core::setPreviousFirmwareVersion(const QString &version)
     emit previousFirmwareVersionChanged();
 }
 
+QCommandLineOption Core::forceModeOption()
+{
+    return QCommandLineOption(QStringLiteral("force-mode"),
+        QStringLiteral("Run updater in force mode"), QString(), QString());
+}
+
 bool Core::forceMode() const
 {
-    static const QCommandLineOption option(QStringLiteral("force-mode"),
-        QStringLiteral("Run updater in force mode"), QString(), QString());
+    static const QCommandLineOption option = forceModeOption();
     const QStringList arguments = QCoreApplication::arguments();
     QCommandLineParser parser;
     parser.addOption(option);

@@ -6,6 +6,7 @@
 #include "firmwareinfo.h"
 #include "productresource.h"
 
+#include <QCommandLineOption>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -42,6 +43,8 @@ public:
     QString previousFirmwareVersion() const { return m_previousFirmwareVersion; }
     void setPreviousFirmwareVersion(const QString &version);
     bool forceMode() const;
+    // The command-line option behind forceMode, for the updater's --help as well.
+    static QCommandLineOption forceModeOption();
 
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
