@@ -8,7 +8,11 @@
 
 ProductResource *initExternalResources(const QString &appDirPath, bool &ok)
 {
-    const QString path = appDirPath + QLatin1Char('/') + QStringLiteral("data.rcc");
+    return loadProductPackage(appDirPath + QLatin1Char('/') + QStringLiteral("data.rcc"), ok);
+}
+
+ProductResource *loadProductPackage(const QString &path, bool &ok)
+{
     if (!QFile::exists(path)) {
         qWarning() << "File" << path << "does not exist";
         ok = false;

@@ -52,6 +52,8 @@ public:
 
     // For tests only: the app always waits 300000 ms for the product.
     void setFindTimeoutForTesting(int milliseconds) { findTimeout = milliseconds; }
+    // tarsel-update's --timeout; the wizard keeps the 300000 ms.
+    void setFindTimeout(int milliseconds) { findTimeout = milliseconds; }
 
     Q_INVOKABLE QString deviceName() const;
     Q_INVOKABLE void findDevice();

@@ -1,0 +1,76 @@
+#include "report.h"
+
+#include <QJsonDocument>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+void put(FILE *stream, const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    // A script reading the stream acts on each event as it happens.
+    std::fflush(stream);
+}
+} // namespace
+
+Report::Report(Style style)
+    : style(style)
+    , terminal(isatty(STDOUT_FILENO) == 1)
+{
+}
+
+void Report::say(const QString &line)
+{
+    if (style != Style::Human)
+        return;
+    endProgressLine();
+    put(stdout, line.toLocal8Bit() + '\n');
+}
+
+void Report::warn(const QString &line)
+{
+    if (style == Style::Json)
+        return;
+    endProgressLine();
+    put(stderr, line.toLocal8Bit() + '\n');
+}
+
+void Report::event(const char *name, const QJsonObject &fields)
+{
+    if (style != Style::Json)
+        return;
+    // The event's name first, for a reader scanning the lines (objects sort their keys).
+    QByteArray line = QByteArray("{\"event\":\"") + name + '"';
+    const QByteArray rest = QJsonDocument(fields).toJson(QJsonDocument::Compact);
+    if (!fields.isEmpty())
+        line += ',' + rest.mid(1, rest.size() - 2);
+    put(stdout, line + "}\n");
+}
+
+void Report::progress(int percent)
+{
+    if (style != Style::Human)
+        return;
+    percent = qBound(0, percent, 100);
+    const QByteArray text = "Finishing the update: " + QByteArray::number(percent) + '%';
+    if (terminal) {
+        put(stdout, "\r\033[K" + text);
+        progressLineOpen = true;
+        return;
+    }
+    // A log file gets a line per quarter, not one per tick.
+    const int step = percent / 25;
+    if (step > lastPlainStep) {
+        lastPlainStep = step;
+        put(stdout, text + '\n');
+    }
+}
+
+void Report::endProgressLine()
+{
+    if (!progressLineOpen)
+        return;
+    progressLineOpen = false;
+    put(stdout, "\n");
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+// What tarsel-update tells its user: plain lines for a person (a self-rewriting progress line on
+// a terminal), one JSON object per line for a program, or nothing but failures. Standard output
+// carries only the chosen form; failures for a person and interruption notes go to standard error.
+class Report
+{
+public:
+    enum class Style { Human, Quiet, Json };
+
+    explicit Report(Style style);
+
+    // A line for a person; dropped in quiet and JSON mode.
+    void say(const QString &line);
+    // A line for a person that also counts in quiet mode (a failure).
+    void warn(const QString &line);
+    // One event object, its name a fixed word; only in JSON mode.
+    void event(const char *name, const QJsonObject &fields = QJsonObject());
+    void progress(int percent);
+
+private:
+    void endProgressLine();
+
+    const Style style;
+    const bool terminal;
+    bool progressLineOpen = false;
+    int lastPlainStep = 0;
+};
