@@ -1,0 +1,169 @@
+// tarsel-update run as a script runs it, without a display, on the simulated product.
+#include "productsimulator.h"
+
+#include <QtTest>
+
+#include <csignal>
+#include <sys/mount.h>
+
+namespace {
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("absent");
+}
+
+// Unmounts the read-only view of the volume whatever the test's end.
+struct ReadOnlyMount
+{
+    QByteArray path;
+    ~ReadOnlyMount()
+    {
+        if (!path.isEmpty())
+            ::umount2(path.constData(), MNT_DETACH);
+    }
+};
+} // namespace
+
+class TestUpdateCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void run_data();
+    void run();
+};
+
+void TestUpdateCli::run_data()
+{
+    QTest::addColumn<QString>("tag"); // the volume's firmware; empty: never powered on
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("how"); // read-only, interrupt
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("events"); // with --json; otherwise a line standard output holds
+
+    const QStringList updated { "package", "waiting", "found", "checked", "writing", "written",
+        "verified", "result" };
+    const QStringList refused { "package", "waiting", "found", "checked", "result" };
+    QTest::newRow("updated") << "3-1.0.0.1" << QStringList { "--json" } << "" << 0 << updated;
+    QTest::newRow("up to date") << "3-1.0.0.2" << QStringList { "--json" } << "" << 14 << refused;
+    QTest::newRow("other hardware")
+        << "4-1.0.0.1" << QStringList { "--json" } << "" << 13 << refused;
+    // Core takes an option it does not know for "force mode off"; ours must not reach it.
+    QTest::newRow("force mode beside our options")
+        << "4-1.0.0.1" << QStringList { "--json", "--timeout", "20", "--force-mode" } << "" << 0
+        << updated;
+    QTest::newRow("read-only volume")
+        << "3-1.0.0.1" << QStringList { "--json" } << "read-only" << 15
+        << QStringList { "package", "waiting", "found", "checked", "writing", "result" };
+    QTest::newRow("not found in time")
+        << "" << QStringList { "--timeout", "1" } << "" << 11
+        << QStringList { "Waiting for Tarsel Vault 4 (up to 1 s). Power it on in update mode." };
+    QTest::newRow("Ctrl+C while waiting") << "" << QStringList { "--json" } << "interrupt" << 130
+                                          << QStringList { "package", "waiting", "result" };
+    QTest::newRow("missing package")
+        << "" << QStringList { "--package", "/nonexistent/data.rcc" } << "" << 1 << QStringList();
+    QTest::newRow("bad timeout") << "" << QStringList { "--timeout", "soon" } << "" << 2
+                                 << QStringList();
+}
+
+void TestUpdateCli::run()
+{
+    QFETCH(QString, tag);
+    QFETCH(QStringList, options);
+    QFETCH(QString, how);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, events);
+
+    QTemporaryDir dir;
+    ProductSimulator simulator(dir.filePath("sim"));
+    ProductSimulator::Options simulated;
+    if (!tag.isEmpty())
+        simulated.tag = tag;
+    QVERIFY2(simulator.create(simulated), qPrintable(simulator.errorString()));
+    const QString firmware = simulator.volumePath() + "/firmware.bin";
+    const QByteArray before = contents(firmware);
+
+    ReadOnlyMount readOnly;
+    if (how == "read-only") {
+        if (geteuid() != 0)
+            QSKIP("a read-only mount needs root");
+        const QByteArray volume = QFile::encodeName(simulator.volumePath());
+        QVERIFY(::mount(volume, volume, nullptr, MS_BIND, nullptr) == 0);
+        readOnly.path = volume;
+        QVERIFY(::mount(nullptr, volume, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0);
+    }
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *display : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+        environment.remove(display);
+    environment.insert("TARSEL_SYSFS_ROOT", simulator.sysfsRoot());
+    environment.insert("TARSEL_MOUNTINFO", simulator.mountTablePath());
+    process.setProcessEnvironment(environment);
+    process.start(TARSEL_UPDATE_TOOL, options);
+    QVERIFY(process.waitForStarted());
+
+    // The product is powered on (or Ctrl+C pressed) once the program says it waits.
+    QByteArray out;
+    if (!tag.isEmpty() || how == "interrupt") {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (out += process.readAllStandardOutput()).contains("waiting"), 10000);
+        if (how == "interrupt")
+            QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+        else
+            QVERIFY2(simulator.plug(), qPrintable(simulator.errorString()));
+    }
+    QVERIFY(process.waitForFinished(30000));
+    out += process.readAllStandardOutput();
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(process.exitCode() == exitCode, out + err);
+
+    const QByteArray after = contents(firmware);
+    QCOMPARE(after == contents(TARSEL_PACKAGED_FIRMWARE), exitCode == 0);
+    if (exitCode != 0)
+        QCOMPARE(after, before);
+
+    if (!options.contains("--json")) {
+        for (const QString &line : events)
+            QVERIFY2(out.split('\n').contains(line.toUtf8()), out);
+        if (exitCode == 1)
+            QCOMPARE(err,
+                QByteArray("File \"/nonexistent/data.rcc\" does not exist\n"
+                           "Can not initialize external resources.\n"));
+        return;
+    }
+
+    // Every line of standard output is one event object, in the order of the run.
+    QStringList names;
+    QList<QJsonObject> objects;
+    for (const QByteArray &line : out.trimmed().split('\n')) {
+        QJsonParseError error {};
+        objects << QJsonDocument::fromJson(line, &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, line);
+        names << objects.last().value("event").toString();
+    }
+    QCOMPARE(names, events);
+    const auto field = [&](const char *event, const char *name) {
+        return objects.value(names.indexOf(event)).value(name);
+    };
+    QCOMPARE(field("result", "exitCode").toInt(), exitCode);
+    if (names.contains("found")) {
+        QCOMPARE(QDir(field("found", "mountPath").toString()).canonicalPath(),
+            QDir(simulator.volumePath()).canonicalPath());
+        QCOMPARE(field("checked", "packaged").toString(), QString("1.0.0.2"));
+        // Other hardware is refused before the volume's version is taken.
+        QCOMPARE(field("checked", "installed").toString(),
+            exitCode == 13 ? QString() : tag.section('-', 1));
+    }
+    if (exitCode == 0) {
+        QCOMPARE(field("result", "error").toString(), QString("NoError"));
+        QCOMPARE(field("written", "bytes").toInt(), after.size());
+    }
+    if (exitCode == 14)
+        QCOMPARE(field("result", "error").toString(), QString("FirmwareSame_FWError"));
+}
+
+QTEST_GUILESS_MAIN(TestUpdateCli)
+#include "tst_updatecli.moc"
