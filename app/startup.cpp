@@ -40,6 +40,7 @@ int answerHelpOrVersion(int argc, char *argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(Core::forceModeOption());
+    parser.addOption(Core::recoverOption());
     parser.process(app); // prints and exits 0
     return 0;
 }

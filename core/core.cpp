@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -83,16 +84,37 @@ QCommandLineOption Core::forceModeOption()
         QStringLiteral("Run updater in force mode"), QString(), QString());
 }
 
-bool Core::forceMode() const
+QCommandLineOption Core::recoverOption()
 {
-    static const QCommandLineOption option = forceModeOption();
-    const QStringList arguments = QCoreApplication::arguments();
+    return QCommandLineOption(QStringLiteral("recover"),
+        QStringLiteral("Repair a product whose last update was interrupted"), QString(), QString());
+}
+
+bool Core::modeSet(const QStringList &arguments, const QCommandLineOption &option)
+{
+    // Both options known to both readings: "--force-mode --recover" sets both, and a line that
+    // turns force mode off for an unknown option does not start a recovery either.
+    static const QCommandLineOption force = forceModeOption();
+    static const QCommandLineOption recover = recoverOption();
     QCommandLineParser parser;
-    parser.addOption(option);
+    parser.addOption(force);
+    parser.addOption(recover);
     if (!parser.parse(arguments))
         return false;
     parser.process(arguments);
-    return parser.isSet(option);
+    return parser.isSet(option.names().constFirst());
+}
+
+bool Core::forceMode() const
+{
+    static const QCommandLineOption option = forceModeOption();
+    return modeSet(QCoreApplication::arguments(), option);
+}
+
+bool Core::recoveryMode() const
+{
+    static const QCommandLineOption option = recoverOption();
+    return modeSet(QCoreApplication::arguments(), option);
 }
 
 void Core::setErrorCode(ErrorCode::ErrorCodeEnum errorCode)
@@ -170,12 +192,18 @@ void Core::checkFirmware()
 
     const QString devicePath = m_device->firmwareFilePath();
     const QFileInfo onDevice(devicePath);
-    if (devicePath.isEmpty() || !onDevice.exists() || !onDevice.isFile())
+    if (devicePath.isEmpty() || !onDevice.exists() || !onDevice.isFile()) {
+        if (passCheckForRecovery())
+            return;
         return failCheck(ErrorCode::CheckFirmwareError);
+    }
 
     const std::unique_ptr<FirmwareInfo> deviceInfo = readFirmwareInfo(devicePath);
-    if (!deviceInfo)
+    if (!deviceInfo) {
+        if (passCheckForRecovery())
+            return;
         return failCheck(ErrorCode::CheckFirmwareError);
+    }
 
     if (!forceMode() && deviceInfo->hardwareId != newFirmwareInfo->hardwareId)
         return failCheck(ErrorCode::FirmwareBad_HWError);
@@ -186,6 +214,25 @@ void Core::checkFirmware()
         return failCheck(ErrorCode::FirmwareSame_FWError);
 
     emit firmwareChecked(true);
+}
+
+QString Core::firmwareTargetPath() const
+{
+    return m_device ? QDir::cleanPath(m_device->mountPath() + QStringLiteral("/firmware.bin"))
+                    : QString();
+}
+
+bool Core::passCheckForRecovery()
+{
+    if (!recoveryMode())
+        return false;
+    // Only what an interrupted write leaves: no entry at all, or a regular file without a tag.
+    // A folder or a link in its place is no firmware to replace.
+    const QFileInfo entry(firmwareTargetPath());
+    if (entry.isSymLink() || (entry.exists() && !entry.isFile()))
+        return false;
+    emit firmwareChecked(true);
+    return true;
 }
 
 void Core::failUpdate()
@@ -200,13 +247,19 @@ void Core::updateFirmware()
         return failUpdate();
 
     const QString packagedPath = m_productResource->firmwarePath();
-    const QString devicePath = m_device->firmwareFilePath();
+    QString devicePath = m_device->firmwareFilePath();
+    // A recovery may find nothing to delete; a link or a folder in the way still stops it.
+    const QFileInfo target(firmwareTargetPath());
+    const bool nothingToDelete = devicePath.isEmpty() && recoveryMode() && !target.isSymLink()
+        && !target.exists() && !target.filePath().isEmpty();
+    if (nothingToDelete)
+        devicePath = target.filePath();
     QFile deviceFile(devicePath);
 
     // Deleting first and finding no room after would leave the product without firmware.
     if (devicePath.isEmpty() || !hasRoomFor(devicePath, QFileInfo(packagedPath).size()))
         return failUpdate();
-    if (!deviceFile.remove())
+    if (!nothingToDelete && !deviceFile.remove())
         return failUpdate();
 
     if (!createNewFile(deviceFile, QIODevice::Unbuffered))

@@ -25,6 +25,7 @@ class Core : public QObject
     Q_PROPERTY(QString previousFirmwareVersion READ previousFirmwareVersion WRITE
             setPreviousFirmwareVersion NOTIFY previousFirmwareVersionChanged)
     Q_PROPERTY(bool forceMode READ forceMode CONSTANT)
+    Q_PROPERTY(bool recoveryMode READ recoveryMode CONSTANT)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -45,6 +46,13 @@ public:
     bool forceMode() const;
     // The command-line option behind forceMode, for the updater's --help as well.
     static QCommandLineOption forceModeOption();
+    // Whether the last update was interrupted and the volume's firmware.bin is to be rewritten
+    // even when it is missing or untagged.
+    bool recoveryMode() const;
+    static QCommandLineOption recoverOption();
+    // Whether arguments set option, read as forceMode and recoveryMode read the process's: by a
+    // parser that knows the two mode options only, so any other option turns both off.
+    static bool modeSet(const QStringList &arguments, const QCommandLineOption &option);
 
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
@@ -74,6 +82,9 @@ public slots:
 
 private:
     void failCheck(ErrorCode::ErrorCodeEnum code);
+    // Passes the check for firmware.bin missing, empty or untagged, in recovery mode only.
+    bool passCheckForRecovery();
+    QString firmwareTargetPath() const;
     void failUpdate();
 
     ErrorCode::ErrorCodeEnum m_errorCode = ErrorCode::NoError;

@@ -37,15 +37,21 @@ class TestCore : public QObject
     }
 
 private slots:
-    void forceModeFollowsTheCommandLine_data()
+    void modesFollowTheCommandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("output");
-        QTest::addRow("no option") << QStringList() << "0\n";
-        QTest::addRow("--force-mode") << QStringList { "--force-mode" } << "1\n";
-        QTest::addRow("unrecognised option") << QStringList { "--force-mode", "--bogus" } << "0\n";
+        QTest::addColumn<QString>("output"); // force mode, recovery mode
+        QTest::addRow("no option") << QStringList() << "0 0\n";
+        QTest::addRow("--force-mode") << QStringList { "--force-mode" } << "1 0\n";
+        QTest::addRow("unrecognised option")
+            << QStringList { "--force-mode", "--bogus" } << "0 0\n";
+        QTest::addRow("--recover") << QStringList { "--recover" } << "0 1\n";
+        QTest::addRow("both") << QStringList { "--recover", "--force-mode" } << "1 1\n";
+        QTest::addRow("both and an unrecognised option")
+            << QStringList { "--recover", "--force-mode", "-x" } << "0 0\n";
+        QTest::addRow("recover given a value") << QStringList { "--recover=yes" } << "0 0\n";
     }
-    void forceModeFollowsTheCommandLine()
+    void modesFollowTheCommandLine()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, output);
@@ -188,6 +194,54 @@ private slots:
         QCOMPARE(run.events, checkEvents(outcome));
         QCOMPARE(run.core->previousFirmwareVersion(),
             outcome.contains(':') ? outcome.section(':', 0, 0) : "0.0.0.0");
+    }
+
+    void recoveryRepairsInterruptedUpdates_data()
+    {
+        // What an interrupted update leaves in firmware.bin; the run's outcome without options,
+        // with --recover and with --recover --force-mode: checkEvents' words, "written" for "ok"
+        // followed by a write.
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QStringList>("outcomes");
+        QTest::addRow("missing") << "missing" << QStringList { "bad", "written", "written" };
+        QTest::addRow("empty") << "empty" << QStringList { "bad", "written", "written" };
+        QTest::addRow("truncated before the tag")
+            << "untagged" << QStringList { "bad", "written", "written" };
+        QTest::addRow("truncated after the new tag")
+            << "tagged" << QStringList { "1.0.0.2:same", "1.0.0.2:same", "1.0.0.2:written" };
+        QTest::addRow("a folder in its place") << "folder" << QStringList { "bad", "bad", "bad" };
+        QTest::addRow("a link in its place") << "link" << QStringList { "bad", "bad", "bad" };
+    }
+    void recoveryRepairsInterruptedUpdates()
+    {
+        QFETCH(QString, left);
+        QFETCH(QStringList, outcomes);
+        QTemporaryDir volume;
+        const QString devicePath = volume.filePath("firmware.bin");
+        const QByteArray image = TestPackage::firmware("3-1.0.0.2", 8192);
+        const QByteArray leftBytes = left == "empty" ? QByteArray()
+            : left == "untagged"                     ? image.left(90)
+                                                     : image.left(1024);
+        QVERIFY(left == "missing"
+            || (left == "folder"     ? QDir().mkdir(devicePath)
+                    : left == "link" ? QFile::link(newFile(image), devicePath)
+                                     : CoreRun::writeFile(devicePath, leftBytes)));
+        CoreRun run;
+        run.package.setFirmware(image);
+        QVERIFY2(run.initialize() && run.found(volume.path() + '/'), qPrintable(run.error));
+        run.events.clear();
+        Core &core = *run.core;
+        const QString outcome = outcomes[core.recoveryMode() ? 1 + int(core.forceMode()) : 0];
+        core.checkFirmware();
+        if (outcome.endsWith("written")) {
+            QCOMPARE(run.events, checkEvents(QString(outcome).replace("written", "ok")));
+            core.updateFirmware();
+            QCOMPARE(run.activeTimers(), 2);
+            QCOMPARE(CoreRun::readFile(devicePath), image);
+        } else {
+            QCOMPARE(run.events, checkEvents(outcome));
+            QCOMPARE(QFileInfo(devicePath).isSymLink(), left == "link");
+        }
     }
 
     void stepsOutOfOrderFail_data()
@@ -371,11 +425,14 @@ private slots:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    // "probe ARGS...": print the force mode Core reads from this command line.
-    if (app.arguments().value(1) == "probe")
-        return std::printf("%d\n", Core().forceMode() ? 1 : 0) < 0;
+    // "probe ARGS...": print the modes Core reads from this command line.
+    if (app.arguments().value(1) == "probe") {
+        const Core core;
+        return std::printf("%d %d\n", int(core.forceMode()), int(core.recoveryMode())) < 0;
+    }
     QStringList arguments = app.arguments();
     arguments.removeAll("--force-mode");
+    arguments.removeAll("--recover");
     TestCore test;
     return QTest::qExec(&test, arguments);
 }
