@@ -38,7 +38,7 @@ void TestUpdateCli::run_data()
 {
     QTest::addColumn<QString>("tag"); // the volume's firmware; empty: never powered on
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("how"); // read-only, interrupt
+    QTest::addColumn<QString>("how"); // read-only, interrupt, no-file
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("events"); // with --json; otherwise a line standard output holds
 
@@ -53,6 +53,8 @@ void TestUpdateCli::run_data()
     QTest::newRow("force mode beside our options")
         << "4-1.0.0.1" << QStringList { "--json", "--timeout", "20", "--force-mode" } << "" << 0
         << updated;
+    QTest::newRow("recovery of a missing firmware.bin")
+        << "3-1.0.0.1" << QStringList { "--json", "--recover" } << "no-file" << 0 << updated;
     QTest::newRow("read-only volume")
         << "3-1.0.0.1" << QStringList { "--json" } << "read-only" << 15
         << QStringList { "package", "waiting", "found", "checked", "writing", "result" };
@@ -82,6 +84,8 @@ void TestUpdateCli::run()
         simulated.tag = tag;
     QVERIFY2(simulator.create(simulated), qPrintable(simulator.errorString()));
     const QString firmware = simulator.volumePath() + "/firmware.bin";
+    if (how == "no-file")
+        QVERIFY(QFile::remove(firmware));
     const QByteArray before = contents(firmware);
 
     ReadOnlyMount readOnly;
@@ -155,7 +159,7 @@ void TestUpdateCli::run()
         QCOMPARE(field("checked", "packaged").toString(), QString("1.0.0.2"));
         // Other hardware is refused before the volume's version is taken.
         QCOMPARE(field("checked", "installed").toString(),
-            exitCode == 13 ? QString() : tag.section('-', 1));
+            exitCode == 13 || how == "no-file" ? QString() : tag.section('-', 1));
     }
     if (exitCode == 0) {
         QCOMPARE(field("result", "error").toString(), QString("NoError"));

@@ -184,16 +184,18 @@ void Run::onChecked(bool ok)
         return;
     // The volume's version is recorded after a pass and after "up to date"; other failures stop
     // before it, leaving Core's placeholder.
-    QJsonValue installed = core.previousFirmwareVersion();
-    if (!ok && core.previousFirmwareVersion() == QLatin1String("0.0.0.0"))
-        installed = QJsonValue::Null;
+    // A recovery passes with no readable version at all.
+    const bool known = core.previousFirmwareVersion() != QLatin1String("0.0.0.0");
+    const QJsonValue installed = known ? QJsonValue(core.previousFirmwareVersion()) : QJsonValue();
     report.event("checked",
         { { QStringLiteral("ok"), ok }, { QStringLiteral("installed"), installed },
             { QStringLiteral("packaged"), core.newFirmwareVersion() } });
     if (!ok)
         return;
     report.say(QStringLiteral("Firmware on the product: %1; packaged: %2.")
-                   .arg(core.previousFirmwareVersion(), core.newFirmwareVersion()));
+                   .arg(known ? core.previousFirmwareVersion()
+                              : QStringLiteral("none readable (recovery)"),
+                       core.newFirmwareVersion()));
 
     report.event("writing");
     report.say(QStringLiteral("Writing the firmware. Do not power off or disconnect %1; "
@@ -238,6 +240,11 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
         break;
     case ErrorCode::CheckFirmwareError:
         report.warn(QStringLiteral("Unable to confirm the firmware version; nothing was written."));
+        if (!core.recoveryMode())
+            report.warn(
+                QStringLiteral("If an update of %1 was interrupted, tarsel-update --recover "
+                               "repairs it.")
+                    .arg(name()));
         break;
     case ErrorCode::FirmwareBad_HWError:
         report.warn(QStringLiteral("This updater does not support the connected device (other "
@@ -297,7 +304,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption quiet(QStringLiteral("quiet"),
         QStringLiteral("Print nothing but a failure; the exit code tells the outcome."));
     // Core reads these from the command line itself, exactly as in the updater.
-    const QList<QCommandLineOption> coreOptions { Core::forceModeOption() };
+    const QList<QCommandLineOption> coreOptions { Core::forceModeOption(), Core::recoverOption() };
     parser.addOptions({ package, timeout, json, quiet });
     parser.addOptions(coreOptions);
 
@@ -375,15 +382,19 @@ int main(int argc, char *argv[])
     core->setFindTimeout(timeoutSeconds * 1000);
 
     const bool force = core->forceMode();
+    const bool recover = core->recoveryMode();
     report.event("package",
         { { QStringLiteral("path"), QFileInfo(packagePath).absoluteFilePath() },
             { QStringLiteral("product"), product->name() },
             { QStringLiteral("vid"), product->vid() }, { QStringLiteral("pid"), product->pid() },
             { QStringLiteral("firmware"), core->newFirmwareVersion() },
-            { QStringLiteral("forceMode"), force } });
+            { QStringLiteral("forceMode"), force }, { QStringLiteral("recover"), recover } });
     report.say(QStringLiteral("Package: %1 firmware %2 (%3)")
                    .arg(core->deviceName(), core->newFirmwareVersion(),
                        QFileInfo(packagePath).absoluteFilePath()));
+    if (recover)
+        report.say(QStringLiteral("Recovery: a firmware.bin left missing, empty or untagged by an "
+                                  "interrupted update is rewritten."));
     if (force)
         report.say(QStringLiteral("Force mode: the checksum, hardware and version tests are "
                                   "skipped."));
