@@ -9,7 +9,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware updater for Tarsel storage produ
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A wizard that installs the firmware it carries into an external Tarsel storage
 product connected by USB in update mode. It checks that the firmware suits the
 product's hardware and is newer than the installed one, replaces and verifies
-the firmware file, and reports the outcome.")
+the firmware file, and reports the outcome. tarsel-update runs the same update
+from a terminal or a script, without a display.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

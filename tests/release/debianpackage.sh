@@ -25,6 +25,9 @@ lrwxrwxrwx root/root ./usr/bin/tarsel-updater -> ../lib/tarsel-updater/TarselUpd
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/$id.svg
 -rw-r--r-- root/root ./usr/share/metainfo/$id.metainfo.xml
 -rw-r--r-- root/root ./usr/share/man/man1/tarsel-updater.1.gz
+lrwxrwxrwx root/root ./usr/bin/tarsel-update -> ../lib/tarsel-updater/tarsel-update
+-rwxr-xr-x root/root ./usr/lib/tarsel-updater/tarsel-update
+-rw-r--r-- root/root ./usr/share/man/man1/tarsel-update.1.gz
 EOF
 
 # The QML modules load at run time, out of the library scan's sight; the font is compiled in.
@@ -51,3 +54,11 @@ for _ in $(seq 150); do
     sleep 0.1
 done
 grep -qF "$lib/data.rcc" "/proc/$updater/maps" || fail "data.rcc not mapped"
+
+# tarsel-update through its link, with no display: the package beside the real executable, and
+# no Qt Quick or QML library loaded.
+out=$(cd "$work/elsewhere" && env -u DISPLAY -u QT_QPA_PLATFORM TARSEL_MOUNTINFO=/dev/null \
+    "$work/root/usr/bin/tarsel-update" --json --timeout 1) && code=0 || code=$?
+[ "$code" = 11 ] && grep -qF "\"path\":\"$lib/data.rcc\"" <<<"$out" || fail "tarsel-update: $code $out"
+objdump -p "$lib/tarsel-update" | grep -E 'NEEDED.*Qt5(Quick|Qml)' && fail "tarsel-update links Qt Quick"
+true
