@@ -225,6 +225,8 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
     const QString version = core.newFirmwareVersion();
     switch (code) {
     case ErrorCode::NoError:
+        // Core's closing timer may end before its last progress step.
+        report.progress(100);
         report.say(QStringLiteral("Updated: %1 holds firmware %2. Power it off and on again to "
                                   "complete the update.")
                        .arg(name(), version));
