@@ -55,6 +55,8 @@ void TestUpdateCli::run_data()
         << updated;
     QTest::newRow("recovery of a missing firmware.bin")
         << "3-1.0.0.1" << QStringList { "--json", "--recover" } << "no-file" << 0 << updated;
+    QTest::newRow("Ctrl+C once writing")
+        << "3-1.0.0.1" << QStringList { "--json" } << "interrupt when writing" << 0 << updated;
     QTest::newRow("read-only volume")
         << "3-1.0.0.1" << QStringList { "--json" } << "read-only" << 15
         << QStringList { "package", "waiting", "found", "checked", "writing", "result" };
@@ -117,6 +119,11 @@ void TestUpdateCli::run()
             QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
         else
             QVERIFY2(simulator.plug(), qPrintable(simulator.errorString()));
+    }
+    if (how == "interrupt when writing") {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (out += process.readAllStandardOutput()).contains("\"writing\""), 10000);
+        QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
     }
     QVERIFY(process.waitForFinished(30000));
     out += process.readAllStandardOutput();

@@ -370,15 +370,22 @@ int main(int argc, char *argv[])
 
     bool ok = false;
     std::unique_ptr<ProductResource> resource(loadProductPackage(packagePath, ok));
+    // A program reading the stream learns the end of every run from its last line.
+    const auto unusablePackage = [&report] {
+        report.event("result",
+            { { QStringLiteral("outcome"), QStringLiteral("unusable-package") },
+                { QStringLiteral("error"), QJsonValue::Null }, { QStringLiteral("exitCode"), 1 } });
+        return 1;
+    };
     if (!ok) {
         qCritical() << "Can not initialize external resources.";
-        return 1;
+        return unusablePackage();
     }
     // Made after the application object and gone before it, with the detector it owns.
     auto core = std::make_unique<Core>();
     if (!core->initialize(resource.get())) {
         qCritical() << "Can not initialize core.";
-        return 1;
+        return unusablePackage();
     }
     ProductResource *product = resource.release();
     core->setFindTimeout(timeoutSeconds * 1000);
