@@ -67,8 +67,14 @@ CONFIGRET CM_Get_Device_ID_List_SizeW(ULONG *length, LPCWSTR, ULONG)
 
 CONFIGRET CM_Get_Device_ID_ListW(LPCWSTR, WCHAR *buffer, ULONG length, ULONG)
 {
+    if (m.listGrowths > 0) {
+        --m.listGrowths;
+        addDevice(QStringLiteral("SWD\\WPDBUSENUM\\%1").arg(m.instances.size()));
+    }
     const QString list = idList();
-    std::memcpy(buffer, list.utf16(), qMin(length, ULONG(list.size())) * sizeof(WCHAR));
+    if (length < ULONG(list.size()))
+        return CR_BUFFER_SMALL;
+    std::memcpy(buffer, list.utf16(), size_t(list.size()) * sizeof(WCHAR));
     return CR_SUCCESS;
 }
 

@@ -38,6 +38,7 @@ struct Machine
     QVector<Instance> instances;
     QVector<Device> devices;
     bool failDeviceInfoSets = false;
+    int listGrowths = 0; // fetches of the identifier list before which a node appears
     QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
     QHash<quintptr, bool> sets; // open, and whether they list the disk interfaces
     int badReleases = 0;

@@ -117,6 +117,15 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival_data()
         plug(product, 3, 'E');
         addVolume('G', 3);
     });
+    // Portable-device nodes appear right after a volume mounts, between the size and the fetch.
+    volume("list growing once before the fetch", 'E', "E:/", [] {
+        plug(product, 3, 'E');
+        WinSim::machine.listGrowths = 1;
+    });
+    volume("list growing at every fetch", 'E', "", [] {
+        plug(product, 3, 'E');
+        WinSim::machine.listGrowths = 1000;
+    });
     volume("disk interfaces cannot be listed", 'E', "", [] {
         plug(product, 3, 'E');
         WinSim::machine.failDeviceInfoSets = true;
