@@ -96,6 +96,7 @@ CONFIGRET CM_Get_Child(DEVINST *child, DEVINST node, ULONG)
 
 HDEVINFO SetupDiGetClassDevsW(const GUID *guid, LPCWSTR enumerator, HWND, DWORD flags)
 {
+    const Lock lock(mutex);
     if (m.failDeviceInfoSets || enumerator)
         return INVALID_HANDLE_VALUE;
     const HANDLE set = reinterpret_cast<HANDLE>(m.nextHandle += 8);
@@ -138,6 +139,7 @@ BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *da
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set)
 {
+    const Lock lock(mutex);
     m.badReleases += m.sets.remove(quintptr(set)) ? 0 : 1;
     return TRUE;
 }
@@ -145,6 +147,7 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set)
 HANDLE CreateFileW(
     LPCWSTR name, DWORD access, DWORD share, void *, DWORD disposition, DWORD, HANDLE)
 {
+    const Lock lock(mutex);
     const Device *d = device(QString::fromUtf16(name));
     // An ordinary user may open a disk or volume only for queries; the mounted file system holds
     // it open for reading and writing.
@@ -158,13 +161,16 @@ HANDLE CreateFileW(
 
 BOOL CloseHandle(HANDLE object)
 {
-    m.badReleases += m.handles.remove(quintptr(object)) ? 0 : 1;
+    const Lock lock(mutex);
+    m.badReleases
+        += m.handles.remove(quintptr(object)) + m.processHandles.remove(quintptr(object)) ? 0 : 1;
     return TRUE;
 }
 
 BOOL DeviceIoControl(HANDLE device, DWORD code, void *, DWORD, void *out, DWORD outSize,
     DWORD *returned, OVERLAPPED *overlapped)
 {
+    const Lock lock(mutex);
     const std::optional<DWORD> number = m.handles.value(quintptr(device));
     if (!number || code != IOCTL_STORAGE_GET_DEVICE_NUMBER
         || outSize < sizeof(STORAGE_DEVICE_NUMBER) || !returned || overlapped)
@@ -224,4 +230,45 @@ LPARAM SendMessageTimeoutW(
     w->sent.append({ message, flags, timeout, m.clock });
     w->closed = w->closes && message == WM_CLOSE;
     return 1;
+}
+
+HWND GetShellWindow()
+{
+    const Lock lock(mutex);
+    return HWND(m.shellWindow);
+}
+
+DWORD GetWindowThreadProcessId(HWND handle, DWORD *process)
+{
+    const Lock lock(mutex);
+    const quintptr i = quintptr(handle);
+    if (i == 0 || i > quintptr(m.windows.size()) || !shown(handle))
+        return 0;
+    *process = m.windows[int(i - 1)].process;
+    return 0x500 + DWORD(i); // its thread
+}
+
+HANDLE OpenProcess(DWORD access, BOOL, DWORD process)
+{
+    const Lock lock(mutex);
+    if (!(access & PROCESS_QUERY_LIMITED_INFORMATION) || !m.processes.contains(process))
+        return nullptr;
+    const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
+    m.processHandles.insert(quintptr(handle), process);
+    return handle;
+}
+
+BOOL QueryFullProcessImageNameW(HANDLE handle, DWORD flags, WCHAR *name, DWORD *size)
+{
+    const Lock lock(mutex);
+    const auto process = m.processHandles.constFind(quintptr(handle));
+    if (flags != 0 || process == m.processHandles.cend())
+        return FALSE;
+    // The size is in characters: the buffer's in, the name's without its terminator out.
+    const QString image = m.processes.value(*process);
+    if (*size <= DWORD(image.size()))
+        return FALSE;
+    std::memcpy(name, image.utf16(), size_t(image.size() + 1) * sizeof(WCHAR));
+    *size = DWORD(image.size());
+    return TRUE;
 }

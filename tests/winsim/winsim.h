@@ -32,6 +32,7 @@ struct Window
     bool closes; // on WM_CLOSE
     bool closed;
     QVector<Sent> sent;
+    DWORD process; // that owns it
 };
 struct Machine
 {
@@ -39,12 +40,15 @@ struct Machine
     QVector<Device> devices;
     bool failDeviceInfoSets = false;
     int listGrowths = 0; // fetches of the identifier list before which a node appears
-    QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
     QHash<quintptr, bool> sets; // open, and whether they list the disk interfaces
+    // Shared with the pool threads of the pop-up closer, under the lock of holdSleepers.
     int badReleases = 0;
     quintptr nextHandle = 0x1000;
-    // Shared with the pool threads of the pop-up closer, under the lock of holdSleepers.
+    QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
+    QHash<quintptr, DWORD> processHandles; // open, with their process
     QVector<Window> windows; // HWND i + 1
+    quintptr shellWindow = 0; // the desktop's HWND
+    QHash<DWORD, QString> processes; // image paths
     ULONGLONG clock = 0;
     bool holdSleepers = false;
 };

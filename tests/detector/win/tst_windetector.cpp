@@ -55,7 +55,7 @@ private slots:
         WinSim::holdSleepers(false);
         QThreadPool::globalInstance()->waitForDone();
         const WinSim::Machine &m = WinSim::machine;
-        QCOMPARE(m.handles.size() + m.sets.size() + m.badReleases, 0);
+        QCOMPARE(m.handles.size() + m.processHandles.size() + m.sets.size() + m.badReleases, 0);
     }
 
     void reportsOnlyTheProductsVolumeArrival_data();
@@ -187,14 +187,17 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival()
 void TestWinDetector::closesAutoPlayPopUps_data()
 {
     QTest::addColumn<QStringList>("titles");
+    // Per window, then for the desktop, the owning process (the digit), 1 where missing: 1 is the
+    // desktop's explorer.exe, 2 one with folder windows, 3 a browser.
+    QTest::addColumn<QString>("owners");
     QTest::addColumn<QVector<int>>("firstClose"); // per window, on the simulated clock; -1: never
     QTest::addColumn<bool>("stays"); // the windows ignore WM_CLOSE
     QTest::addColumn<int>("end");
     const QString autoPlay = QStringLiteral("AutoPlay");
     const QString last = QString(2048, 'x').replace(2039, 8, autoPlay);
     const auto row = [](const char *name, QStringList titles, QVector<int> firstClose,
-                         bool stays = false, int end = 3000) {
-        QTest::addRow("%s", name) << titles << firstClose << stays << end;
+                         QString owners = QString(), bool stays = false, int end = 3000) {
+        QTest::addRow("%s", name) << titles << owners << firstClose << stays << end;
     };
 
     row("pop-up", { autoPlay }, { 0 });
@@ -203,23 +206,34 @@ void TestWinDetector::closesAutoPlayPopUps_data()
     row("fragment ending at the 2047th character", { last }, { 0 });
     row("two pop-ups, one per pass", { "AutoPlay 1", "AutoPlay 2" }, { 0, 50 });
     // Found again on every pass, past the three-second watch, but not for ever.
-    row("pop-up ignoring WM_CLOSE", { autoPlay }, { 0 }, true, 10000);
+    row("pop-up ignoring WM_CLOSE", { autoPlay }, { 0 }, "", true, 10000);
+    row("browser's AutoPlay settings page before the pop-up", { "AutoPlay settings", autoPlay },
+        { -1, 0 }, "31");
+    row("folder window of a second explorer.exe", { autoPlay }, { -1 }, "2");
+    row("another program as the shell", { autoPlay }, { -1 }, "33");
 }
 
 void TestWinDetector::closesAutoPlayPopUps()
 {
     QFETCH(QStringList, titles);
+    QFETCH(QString, owners);
     QFETCH(QVector<int>, firstClose);
     QFETCH(bool, stays);
     QFETCH(int, end);
-    for (const QString &title : titles)
-        WinSim::machine.windows.append({ title, !stays, false, {} });
+    WinSim::Machine &m = WinSim::machine;
+    m.processes = { { 1, "C:\\Windows\\Explorer.EXE" }, { 2, "C:\\Windows\\explorer.exe" },
+        { 3, "C:\\Program Files\\Browser\\browser.exe" } };
+    owners = owners.leftJustified(titles.size() + 1, '1');
+    titles << "Program Manager";
+    for (int i = 0; i < titles.size(); ++i)
+        m.windows.append({ titles[i], !stays, false, {}, DWORD(owners[i].digitValue()) });
+    m.shellWindow = quintptr(titles.size());
 
     CloseAutoPlayPopUpTask().run();
 
-    QCOMPARE(WinSim::machine.clock, ULONGLONG(end));
-    for (int i = 0; i < titles.size(); ++i) {
-        const QVector<WinSim::Sent> sent = WinSim::machine.windows[i].sent;
+    QCOMPARE(m.clock, ULONGLONG(end));
+    for (int i = 0; i < firstClose.size(); ++i) {
+        const QVector<WinSim::Sent> sent = m.windows[i].sent;
         QCOMPARE(sent.isEmpty() ? -1 : int(sent.first().time), firstClose[i]);
         // One close, or one every 50 ms to the end for a window that stays.
         QCOMPARE(sent.size(), firstClose[i] < 0 ? 0 : stays ? end / 50 + 1 : 1);

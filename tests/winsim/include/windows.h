@@ -23,6 +23,7 @@ using HANDLE = void *; using HWND = struct HWND__ *;
 #define WM_DEVICECHANGE 0x0219
 #define SMTO_NORMAL 0
 #define SMTO_ABORTIFHUNG 2
+#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
 
 struct GUID { DWORD Data1; WORD Data2, Data3; BYTE Data4[8]; };
 struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; };
@@ -36,4 +37,8 @@ ULONGLONG GetTickCount64();
 BOOL EnumWindows(BOOL (*callback)(HWND, LPARAM), LPARAM parameter);
 int GetWindowTextW(HWND window, WCHAR *text, int maxCount);
 LPARAM SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout, std::uintptr_t *result);
+HWND GetShellWindow();
+DWORD GetWindowThreadProcessId(HWND window, DWORD *process);
+HANDLE OpenProcess(DWORD access, BOOL inherit, DWORD process);
+BOOL QueryFullProcessImageNameW(HANDLE process, DWORD flags, WCHAR *name, DWORD *size);
 // clang-format on
