@@ -6,6 +6,7 @@
 #include <winioctl.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -16,6 +17,7 @@ using Lock = std::unique_lock<std::recursive_mutex>;
 namespace {
 
 std::recursive_mutex mutex;
+thread_local DWORD lastError = 0;
 std::condition_variable_any released;
 Machine &m = machine;
 
@@ -145,15 +147,27 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set)
 }
 
 HANDLE CreateFileW(
-    LPCWSTR name, DWORD access, DWORD share, void *, DWORD disposition, DWORD, HANDLE)
+    LPCWSTR name, DWORD access, DWORD share, void *, DWORD disposition, DWORD flags, HANDLE)
 {
     const Lock lock(mutex);
-    const Device *d = device(QString::fromUtf16(name));
+    const QString path = QString::fromUtf16(name);
+    const auto file = m.files.find(path);
+    if (file != m.files.end()) {
+        if (access != GENERIC_READ || disposition != OPEN_EXISTING)
+            return INVALID_HANDLE_VALUE;
+        file->opens.append(flags);
+        const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
+        m.openFiles.insert(quintptr(handle), { path, flags, 0 });
+        return handle;
+    }
+    const Device *d = device(path);
     // An ordinary user may open a disk or volume only for queries; the mounted file system holds
     // it open for reading and writing.
     if (!d || (access & (GENERIC_READ | GENERIC_WRITE)) || disposition != OPEN_EXISTING
-        || share != (FILE_SHARE_READ | FILE_SHARE_WRITE))
+        || share != (FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+        lastError = d ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
+    }
     const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
     m.handles.insert(quintptr(handle), d->number);
     return handle;
@@ -162,8 +176,55 @@ HANDLE CreateFileW(
 BOOL CloseHandle(HANDLE object)
 {
     const Lock lock(mutex);
+    const quintptr h = quintptr(object);
     m.badReleases
-        += m.handles.remove(quintptr(object)) + m.processHandles.remove(quintptr(object)) ? 0 : 1;
+        += m.handles.remove(h) + m.processHandles.remove(h) + m.openFiles.remove(h) ? 0 : 1;
+    return TRUE;
+}
+
+BOOL ReadFile(HANDLE handle, void *buffer, DWORD toRead, DWORD *read, OVERLAPPED *overlapped)
+{
+    const Lock lock(mutex);
+    const auto open = m.openFiles.find(quintptr(handle));
+    if (open == m.openFiles.end() || overlapped)
+        return FALSE;
+    const File &file = m.files[open->path];
+    // Unbuffered, the transfer goes straight between the device and the buffer, in whole sectors.
+    const DWORD sector = file.sectorSize;
+    if ((open->flags & FILE_FLAG_NO_BUFFERING)
+        && (open->position % sector || toRead % sector || quintptr(buffer) % sector)) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    // Past the end, as much as the file holds.
+    *read = DWORD(qBound(qint64(0), file.bytes.size() - open->position, qint64(toRead)));
+    std::memcpy(buffer, file.bytes.constData() + open->position, *read);
+    open->position += *read;
+    return TRUE;
+}
+
+DWORD GetLastError()
+{
+    return lastError;
+}
+
+void *VirtualAlloc(void *address, SIZE_T size, DWORD type, DWORD protect)
+{
+    if (address || type != (MEM_COMMIT | MEM_RESERVE) || protect != PAGE_READWRITE)
+        return nullptr;
+    const Lock lock(mutex);
+    ++m.allocations;
+    // Windows places allocations on 64 KiB boundaries.
+    return std::aligned_alloc(0x10000, (size + 0xFFFF) & ~SIZE_T(0xFFFF));
+}
+
+BOOL VirtualFree(void *address, SIZE_T size, DWORD type)
+{
+    if (size != 0 || type != MEM_RELEASE)
+        return FALSE;
+    const Lock lock(mutex);
+    --m.allocations;
+    std::free(address);
     return TRUE;
 }
 

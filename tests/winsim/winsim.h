@@ -34,12 +34,27 @@ struct Window
     QVector<Sent> sent;
     DWORD process; // that owns it
 };
+struct File
+{
+    QByteArray bytes;
+    DWORD sectorSize;
+    QVector<DWORD> opens; // the flags of each CreateFileW
+};
+struct OpenFile
+{
+    QString path;
+    DWORD flags;
+    qint64 position;
+};
 struct Machine
 {
     QVector<Instance> instances;
     QVector<Device> devices;
     bool failDeviceInfoSets = false;
     int listGrowths = 0; // fetches of the identifier list before which a node appears
+    QHash<QString, File> files;
+    QHash<quintptr, OpenFile> openFiles;
+    int allocations = 0; // by VirtualAlloc, not yet freed
     QHash<quintptr, bool> sets; // open, and whether they list the disk interfaces
     // Shared with the pool threads of the pop-up closer, under the lock of holdSleepers.
     int badReleases = 0;

@@ -1,5 +1,6 @@
 #include "closeautoplaypopuptask.h"
 #include "devicedetector.h"
+#include "uncachedfile.h"
 #include "windetector.h"
 #include "windetectorhelper.h"
 #include "winsim.h"
@@ -17,6 +18,7 @@ namespace {
 
 const QString product = QStringLiteral("USB\\VID_1A2B&PID_3C4D\\TS0001");
 const QByteArray windowsMsg = QByteArrayLiteral("windows_generic_MSG");
+constexpr int mib = 1024 * 1024; // the file comparison's reads, and the uncached reader's blocks
 
 void addVolume(char letter, std::optional<DWORD> number, UINT type = DRIVE_REMOVABLE)
 {
@@ -55,13 +57,17 @@ private slots:
         WinSim::holdSleepers(false);
         QThreadPool::globalInstance()->waitForDone();
         const WinSim::Machine &m = WinSim::machine;
-        QCOMPARE(m.handles.size() + m.processHandles.size() + m.sets.size() + m.badReleases, 0);
+        QCOMPARE(m.handles.size() + m.processHandles.size() + m.openFiles.size() + m.sets.size()
+                + m.allocations + m.badReleases,
+            0);
     }
 
     void reportsOnlyTheProductsVolumeArrival_data();
     void reportsOnlyTheProductsVolumeArrival();
     void closesAutoPlayPopUps_data();
     void closesAutoPlayPopUps();
+    void readsFilesPastTheCache_data();
+    void readsFilesPastTheCache();
 };
 
 void TestWinDetector::reportsOnlyTheProductsVolumeArrival_data()
@@ -240,6 +246,54 @@ void TestWinDetector::closesAutoPlayPopUps()
         for (const WinSim::Sent &s : sent)
             QVERIFY(s.message == WM_CLOSE && s.flags == SMTO_ABORTIFHUNG && s.timeout == 500);
     }
+}
+
+void TestWinDetector::readsFilesPastTheCache_data()
+{
+    QTest::addColumn<int>("size"); // -1: no such file
+    QTest::addColumn<int>("sectorSize");
+    QTest::addColumn<int>("readSize");
+    const auto row = [](const char *name, int size, int sectorSize = 512, int readSize = mib) {
+        QTest::addRow("%s", name) << size << sectorSize << readSize;
+    };
+
+    row("empty", 0);
+    row("one byte", 1);
+    row("a sector less one", 511);
+    row("a 4096-byte sector and one byte", 4097, 4096);
+    row("a block and 513 bytes", mib + 513);
+    row("three blocks", 3 * mib);
+    row("in reads of 1000 bytes", 2 * mib + 1, 4096, 1000);
+    // Taken for an empty file, it would match an empty package.
+    row("missing", -1);
+}
+
+void TestWinDetector::readsFilesPastTheCache()
+{
+    QFETCH(int, size);
+    QFETCH(int, sectorSize);
+    QFETCH(int, readSize);
+    QByteArray disk(qMax(size, 0), Qt::Uninitialized);
+    for (int i = 0; i < disk.size(); ++i)
+        disk[i] = char(i * 7 + i / 509);
+    const QString path = QStringLiteral("E:\\firmware.bin");
+    if (size >= 0)
+        WinSim::machine.files.insert(path, { disk, DWORD(sectorSize), {} });
+
+    QByteArray read;
+    {
+        UncachedFileReader reader("E:/firmware.bin");
+        QByteArray chunk(readSize, Qt::Uninitialized);
+        qint64 n;
+        while ((n = reader.read(chunk.data(), readSize)) > 0)
+            read += chunk.left(int(n));
+        QCOMPARE(n, size < 0 ? -1 : 0);
+    }
+    QCOMPARE(read, disk);
+    const QVector<DWORD> opens = WinSim::machine.files.value(path).opens;
+    QCOMPARE(opens.size(), size < 0 ? 0 : 1);
+    QVERIFY(std::all_of(
+        opens.cbegin(), opens.cend(), [](DWORD flags) { return flags & FILE_FLAG_NO_BUFFERING; }));
 }
 
 QTEST_GUILESS_MAIN(TestWinDetector)
