@@ -196,7 +196,7 @@ BOOL ReadFile(HANDLE handle, void *buffer, DWORD toRead, DWORD *read, OVERLAPPED
         lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    // Past the end, as much as the file holds.
+    // Near the end, only what the file still holds.
     *read = DWORD(qBound(qint64(0), file.bytes.size() - open->position, qint64(toRead)));
     std::memcpy(buffer, file.bytes.constData() + open->position, *read);
     open->position += *read;

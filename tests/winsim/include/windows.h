@@ -1,5 +1,6 @@
 #pragma once
-// The Windows API the detector and the uncached file reader call, with 64-bit types, answered by winsim.h; one per line.
+// The Windows API that detector/win and core/win call, with 64-bit types, answered by winsim.h;
+// one per line.
 #include <cstddef>
 #include <cstdint>
 // clang-format off
