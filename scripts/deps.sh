@@ -10,6 +10,7 @@ demo=(
     qml-module-qtquick-window2
     libgl1-mesa-dri fonts-lato
     xvfb xauth xdotool imagemagick
+    librsvg2-bin # the window icon, drawn at build time from the installed SVG
 )
 
 packages=(
@@ -19,6 +20,7 @@ packages=(
     qml-module-qtquick-window2 qml-module-qttest
     libgl1-mesa-dri fonts-lato
     xvfb xauth xdotool imagemagick
+    librsvg2-bin # the window icon, drawn at build time from the installed SVG
     clang-format
     dpkg-dev file lintian appstream desktop-file-utils
     strace time
