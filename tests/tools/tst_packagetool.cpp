@@ -272,6 +272,7 @@ private slots:
         QVERIFY(!info.out.contains("  de_DE.qm        480 px")); // the long text needs more
         QCOMPARE(tool({ "check", source + "/device.xml" }).exitCode, 1);
         QCOMPARE(tool({ "verify", package }).exitCode, 2);
+        QCOMPARE(tool({ "--version" }).out, "tarsel-package " TARSEL_VERSION "\n");
     }
 };
 
