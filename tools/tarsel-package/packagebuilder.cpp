@@ -204,8 +204,7 @@ bool PackageBuilder::checkSuppliedChecksum(const QByteArray &supplied, const QBy
         return false;
     }
     add(Diagnostic::Note, file,
-        QStringLiteral("matches firmware.bin; written again in the layout "
-                       "the updater reads"));
+        QStringLiteral("matches firmware.bin; written again in the layout the updater reads"));
     return true;
 }
 
@@ -230,11 +229,10 @@ bool PackageBuilder::compareWithPrevious(const QString &stageDir)
         add(allowOtherHardware ? Diagnostic::Note : Diagnostic::Error, file,
             QStringLiteral("is for hardware id %1, the previous release %2 for %3: products "
                            "running that refuse it as other hardware%4")
-                .arg(now->hardwareId)
-                .arg(previous)
-                .arg(before->hardwareId)
-                .arg(allowOtherHardware ? QStringLiteral(" (allowed by --allow-other-hardware)")
-                                        : QStringLiteral(" (--allow-other-hardware ships it)")));
+                .arg(QString::number(now->hardwareId), previous,
+                    QString::number(before->hardwareId),
+                    allowOtherHardware ? QStringLiteral(" (allowed by --allow-other-hardware)")
+                                       : QStringLiteral(" (--allow-other-hardware ships it)")));
         ok = allowOtherHardware;
     }
     if (QVersionNumber::compare(now->version, before->version) <= 0) {
