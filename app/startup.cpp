@@ -7,6 +7,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QtGlobal>
 
 #include <memory>
@@ -48,6 +50,9 @@ int answerHelpOrVersion(int argc, char *argv[])
 Core *startUpdater()
 {
     setIdentity();
+    // The desktop entry's id and icon: shells match the window to its menu entry by them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.corvel.TarselUpdater"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
 
     bool ok = false;
     // Owned here only until Core takes it: a failed start frees what it made.

@@ -4,6 +4,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarsel-updater)
 set(CPACK_PACKAGE_VENDOR corvel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# ...which becomes <updater version>+fw<firmware version> when cpack runs.
+configure_file(cmake/PackageVersion.cmake.in ${CMAKE_BINARY_DIR}/PackageVersion.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/PackageVersion.cmake)
 set(CPACK_PACKAGE_CONTACT "${TARSEL_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware updater for Tarsel storage products")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A wizard that installs the firmware it carries into an external Tarsel storage
@@ -25,4 +28,6 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml-module-qtquick2, qml-module-qtquick-controls, qml-module-qtquick-layouts, qml-module-qtquick-window2")
+# tarsel-package build packs with rcc and compiles translations with lrelease.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qtbase5-dev-tools, qttools5-dev-tools")
 include(CPack)

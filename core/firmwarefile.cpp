@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #if defined(Q_OS_WIN)
+#include "win/uncachedfile.h"
 #include <io.h>
 #include <windows.h>
 #else
@@ -143,12 +144,19 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
     const qint64 size = reference.size();
     if (written.size() != size)
         return false;
+#if defined(Q_OS_WIN)
+    // FlushFileBuffers leaves the written bytes in the system cache: compare the volume's.
+    UncachedFileReader disk(writtenPath);
+    const auto readWritten = [&disk](char *data, qint64 max) { return disk.read(data, max); };
+#else
+    const auto readWritten = [&written](char *data, qint64 max) { return written.read(data, max); };
+#endif
     // Two buffers reused for every chunk: fresh ones would be faulted in page by page each time.
     QByteArray a(int(compareChunk), Qt::Uninitialized);
     QByteArray b(int(compareChunk), Qt::Uninitialized);
     qint64 offset = 0;
     for (;;) {
-        const qint64 n = written.read(a.data(), compareChunk);
+        const qint64 n = readWritten(a.data(), compareChunk);
         const qint64 m = reference.read(b.data(), compareChunk);
         // A failed read, or one file ending before the other (truncated meanwhile), is a mismatch.
         if (n < 0 || n != m)

@@ -4,10 +4,19 @@
 # without one it runs under Xvfb, walks the wizard itself and saves a picture of every page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh
+scripts/deps.sh demo
+work=$(mktemp -d /tmp/tarsel-demo.XXXXXX)
+# Only what the demo runs; the build speaks only when it fails.
+echo "Building the updater into build/ (log: $work/build.log)"
+if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    && cmake --build build -j"$(nproc)" --target TarselUpdater tarsel-sim product_package; } \
+    >"$work/build.log" 2>&1; then
+    tail -n 40 "$work/build.log"
+    echo "The build failed; its whole log is $work/build.log" >&2
+    exit 1
+fi
 . scripts/lib/wizard.sh
 
-work=$(mktemp -d /tmp/tarsel-demo.XXXXXX)
 wizard_simulate "$work/product" 3-1.0.0.1
 volume=$WIZARD_VOLUME
 echo "Simulated product in $WIZARD_SIMULATION (volume $volume, firmware $(wizard_firmware_tag "$volume/firmware.bin"))"

@@ -1,6 +1,17 @@
 #!/usr/bin/env bash
-# Installs with apt-get whatever the build, the tests and the demo need and this machine lacks.
+# Installs with apt-get whatever the build, the tests and the demo need and this machine lacks;
+# `deps.sh demo` only what building and running the demo needs.
 set -euo pipefail
+
+demo=(
+    build-essential cmake
+    qtbase5-dev qtdeclarative5-dev qttools5-dev qttools5-dev-tools
+    qml-module-qtquick2 qml-module-qtquick-controls qml-module-qtquick-layouts
+    qml-module-qtquick-window2
+    libgl1-mesa-dri fonts-lato
+    xvfb xauth xdotool imagemagick
+    librsvg2-bin # the window icon, drawn at build time from the installed SVG
+)
 
 packages=(
     build-essential cmake git
@@ -9,6 +20,7 @@ packages=(
     qml-module-qtquick-window2 qml-module-qttest
     libgl1-mesa-dri fonts-lato
     xvfb xauth xdotool imagemagick
+    librsvg2-bin # the window icon, drawn at build time from the installed SVG
     clang-format
     dpkg-dev file lintian appstream desktop-file-utils
     strace time
@@ -17,6 +29,10 @@ packages=(
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev
 )
+
+if [ "${1:-}" = demo ]; then
+    packages=("${demo[@]}")
+fi
 
 # One query for them all: test.sh calls this once per stage, and a query per package took seconds.
 installed=" $(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null \

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr int listAttempts = 4;
+
 LPCWSTR wide(const QString &text)
 {
     return reinterpret_cast<LPCWSTR>(text.utf16());
@@ -53,15 +55,20 @@ DEVINST findUsbChildDevInst(const QString &vid, const QString &pid)
     const QString filter
         = QStringLiteral("USB\\VID_%1&PID_%2").arg(dropPrefix(vid), dropPrefix(pid));
 
-    ULONG length = 0;
-    if (CM_Get_Device_ID_List_SizeW(&length, nullptr, CM_GETIDLIST_FILTER_NONE) != CR_SUCCESS
-        || length == 0)
-        return 0;
-    std::vector<WCHAR> list(length);
-    // A device that arrives between the two calls makes the list outgrow the buffer; the partly
-    // filled buffer is not read, and the next arrival asks again.
-    if (CM_Get_Device_ID_ListW(nullptr, list.data(), length, CM_GETIDLIST_FILTER_NONE)
-        != CR_SUCCESS)
+    // A device node created between the size query and the fetch (Windows adds portable-device
+    // nodes right after a volume mounts) makes the fetch fail; the product's volume arrives only
+    // once, so ask again a few times rather than miss it.
+    std::vector<WCHAR> list;
+    CONFIGRET result = CR_BUFFER_SMALL;
+    for (int attempt = 0; attempt < listAttempts && result == CR_BUFFER_SMALL; ++attempt) {
+        ULONG length = 0;
+        if (CM_Get_Device_ID_List_SizeW(&length, nullptr, CM_GETIDLIST_FILTER_NONE) != CR_SUCCESS
+            || length == 0)
+            return 0;
+        list.assign(length, 0);
+        result = CM_Get_Device_ID_ListW(nullptr, list.data(), length, CM_GETIDLIST_FILTER_NONE);
+    }
+    if (result != CR_SUCCESS)
         return 0;
 
     WCHAR *const end = list.data() + list.size();

@@ -1,17 +1,44 @@
 #!/usr/bin/env bash
 # The Debian package as a user's machine and Debian's tools see it. Exit 77: skipped.
 set -euo pipefail
-cpack=$1 config=$2 version=$3 tool=$4
+cpack=$1 config=$2 version=$3 tool=$4 cmake=$5 build=$6 stage=$7
 for t in dpkg dpkg-deb dpkg-shlibdeps lintian appstreamcli desktop-file-validate; do
     command -v "$t" >/dev/null || { echo "needs $t (scripts/deps.sh installs it)"; exit 77; }
 done
 fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d)
-trap 'kill "${updater:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+restore() { # the build's own package again
+    "$cmake" -U TARSEL_PRODUCT_PACKAGE "$build" >/dev/null
+    "$cmake" --build "$build" --target product_package >/dev/null
+}
+trap 'kill "${updater:-}" 2>/dev/null || true; restore; rm -rf "$work"' EXIT
+
+# A release as the README makes one: the sample with newer firmware. The build ships a draft of
+# it first, then the final one arrives with an old time stamp (cp -p, tar x): only content may
+# decide what is shipped, and the version must be read when packing.
+cp -r "$stage" "$work/release"
+perl -0777 -pi -e 's/Ver:3-1\.0\.0\.2/Ver:3-1.0.0.3/' "$work/release/firmware.bin"
+sed -i 's/"1\.0\.0\.2"/"1.0.0.3"/' "$work/release/device.xml"
+"$tool" build "$work/release" -o "$work/made.rcc" --previous "$build/bin/data.rcc" --strict \
+    >"$work/build.log" 2>&1 || fail "$(cat "$work/build.log")"
+cp "$build/bin/data.rcc" "$work/release.rcc"
+"$cmake" -D TARSEL_PRODUCT_PACKAGE="$work/release.rcc" "$build" >"$work/cmake.log" \
+    || fail "$(cat "$work/cmake.log")"
+copy() {
+    "$cmake" --build "$build" --target product_package >"$work/cmake.log" \
+        || fail "$(cat "$work/cmake.log")"
+}
+copy
+touch -d '2001-01-01' "$work/made.rcc"
+cp -p "$work/made.rcc" "$work/release.rcc"
+copy
+
 "$cpack" -G DEB --config "$config" -B "$work" >"$work/cpack.log" || fail "$(cat "$work/cpack.log")"
-deb=$work/tarsel-updater_${version}_$(dpkg --print-architecture).deb
+deb=$work/tarsel-updater_${version}+fw1.0.0.3_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "no $deb: $(cat "$work/cpack.log")"
 lib=$work/root/usr/lib/tarsel-updater
 dpkg -x "$deb" "$work/root"
+cmp "$work/made.rcc" "$lib/data.rcc" || fail "the .deb does not ship the release package"
 
 id=com.corvel.TarselUpdater
 listing=$(dpkg-deb -c "$deb" | awk '{ print $1, $2, $6, $7, $8 }' | sed 's/ *$//')
@@ -20,11 +47,13 @@ while read -r line; do
 done <<EOF
 lrwxrwxrwx root/root ./usr/bin/tarsel-updater -> ../lib/tarsel-updater/TarselUpdater
 -rwxr-xr-x root/root ./usr/lib/tarsel-updater/TarselUpdater
+-rwxr-xr-x root/root ./usr/bin/tarsel-package
 -rw-r--r-- root/root ./usr/lib/tarsel-updater/data.rcc
 -rw-r--r-- root/root ./usr/share/applications/$id.desktop
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/$id.svg
 -rw-r--r-- root/root ./usr/share/metainfo/$id.metainfo.xml
 -rw-r--r-- root/root ./usr/share/man/man1/tarsel-updater.1.gz
+-rw-r--r-- root/root ./usr/share/man/man1/tarsel-package.1.gz
 lrwxrwxrwx root/root ./usr/bin/tarsel-update -> ../lib/tarsel-updater/tarsel-update
 -rwxr-xr-x root/root ./usr/lib/tarsel-updater/tarsel-update
 -rw-r--r-- root/root ./usr/share/man/man1/tarsel-update.1.gz

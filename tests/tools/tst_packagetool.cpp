@@ -1,4 +1,5 @@
 // tarsel-package as a release maker runs it: `check` on spoiled packages, `build` and `info`.
+#include "packagechecker.h"
 #include "testpackage.h"
 #include "wizardcontent.h"
 
@@ -62,6 +63,8 @@ QMap<QString, QByteArray> completeFiles()
                                    "KAAAADklEQVR42mMwaGj4D8IAEUMEXxSrAoUAAAAASUVORK5CYII="));
     return files;
 }
+
+using Files = QMap<QString, QByteArray>;
 
 } // namespace
 
@@ -159,8 +162,78 @@ private slots:
         QCOMPARE(tool({ "check", "--strict", built }).exitCode, errors || warned ? 1 : 0);
     }
 
-    // A release maker's folder: sources (German lacking a text), a stale compiled file beside its
-    // source, a translation in a subfolder, a checksum in the md5sum layout.
+    // The release's own faults that only the builder can see, and the rules it shares with check
+    // that a release maker first meets there.
+    void buildRefuses_data()
+    {
+        QTest::addColumn<Files>("changed"); // null: removed; "sparse": a hole one byte too large
+        QTest::addColumn<QByteArray>("previousTag"); // the last release's firmware; "-": no package
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("expected"); // a piece of each error; nothing else may come
+        const auto add = [](const char *name, const Files &changed, const QByteArray &previousTag,
+                             const QStringList &arguments, const QStringList &expected) {
+            QTest::newRow(name) << changed << previousTag << arguments << expected;
+        };
+        const QByteArray digest = completeFiles().value("firmware.md5").mid(13);
+        add("clean", {}, "", {}, {});
+        add("md5 of another image", { { "firmware.md5", "firmware.bin " + QByteArray(32, 'a') } },
+            "", {},
+            { "firmware.md5:1: error: names the MD5 " + QByteArray(32, 'a')
+                + ", but firmware.bin's is " + digest });
+        add("md5 naming nothing", { { "firmware.md5", digest.left(31) } }, "", {},
+            { "firmware.md5:1: error: names no MD5" });
+        add("firmware of 1 GiB and a byte", { { "firmware.bin", "sparse" } }, "", {},
+            { "firmware.bin: error: is 1073741825 bytes" });
+        const QStringList ids = wizardTextIds();
+        add("a language lacks a text", { { "de_DE.qm", qm(ts("de_DE", ids.mid(1))) } }, "", {},
+            { "de_DE.qm: error: no text for \"id-application-title\"" });
+        add("a language drops a %1",
+            { { "en_US.qm", qm(ts("en_US").replace("en_US id-page2-title", "%1 en_US")) },
+                { "de_DE.qm", qm(ts("de_DE")) } },
+            "", {}, { "de_DE.qm: error: the text for \"id-page2-title\" lacks the \"%1\"" });
+        add("previous older", {}, "3-1.0.0.1", {}, {});
+        add("previous newer", {}, "3-1.0.0.3", {},
+            { "firmware.bin: error: version 1.0.0.2 is not newer than 1.0.0.3 of the previous" });
+        add("previous equal", {}, "3-1.0.0.2", {}, { "version 1.0.0.2 is not newer than 1.0.0.2" });
+        add("previous for other hardware", {}, "4-1.0.0.1", {},
+            { "firmware.bin: error: is for hardware id 3, the previous release" });
+        add("downgrade allowed, not other hardware", {}, "4-1.0.0.3", { "--allow-downgrade" },
+            { "firmware.bin: error: is for hardware id 3" });
+        add("both allowed", {}, "4-1.0.0.3", { "--allow-downgrade", "--allow-other-hardware" }, {});
+        add("previous no package", {}, "-", {}, { "error: is no package with a tagged firmware" });
+    }
+    void buildRefuses()
+    {
+        QFETCH(Files, changed);
+        QFETCH(QByteArray, previousTag);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, expected);
+        Files files = completeFiles();
+        for (auto it = changed.cbegin(); it != changed.cend(); ++it)
+            files.insert(it.key(), it.value());
+        QTemporaryDir work;
+        const QString source = write(work.filePath("src"), files);
+        if (changed.value("firmware.bin") == "sparse")
+            QVERIFY(QFile::resize(source + "/firmware.bin", maxFirmwareSize + 1));
+        TestPackage previous;
+        if (previousTag == "-")
+            arguments << "--previous" << write(work.path(), { { "old.rcc", "x" } }) + "/old.rcc";
+        else if (!previousTag.isEmpty())
+            previous.setFirmware(TestPackage::firmware(previousTag));
+        if (!previousTag.isEmpty() && previousTag != "-")
+            arguments << "--previous" << previous.build();
+        const QString output = work.filePath("data.rcc");
+        const Run run = tool(QStringList { "build", source, "-o", output } + arguments);
+        const QStringList errors = run.err.split('\n').filter(": error: ");
+        for (const QString &piece : expected)
+            QVERIFY2(errors.filter(piece).size() == 1, qPrintable(piece + "\nfound:\n" + run.err));
+        QVERIFY2(errors.size() == expected.size(), qPrintable(run.err));
+        QCOMPARE(run.exitCode, expected.isEmpty() ? 0 : 1);
+        QCOMPARE(QFileInfo::exists(output), expected.isEmpty());
+    }
+
+    // A release maker's folder: sources, a stale compiled file beside its source, a translation in
+    // a subfolder, a checksum in the md5sum layout.
     void buildMakesWhatTheUpdaterReads()
     {
         QMap<QString, QByteArray> files = completeFiles();
@@ -168,33 +241,30 @@ private slots:
         files.insert("en_US.ts", ts("en_US"));
         // A long German text needs more room than the others, which leave the floor.
         files.insert("de_DE.ts",
-            ts("de_DE", wizardTextIds().mid(1))
-                .replace("de_DE id-page3-description",
-                    QByteArray("Ein langer Satz, der die Seite wachsen l\xc3\xa4sst. ")
-                        .repeated(40)));
+            ts("de_DE").replace("de_DE id-page3-description",
+                QByteArray("Ein langer Satz, der die Seite wachsen l\xc3\xa4sst. ").repeated(40)));
         files.insert("de_DE.qm", "stale");
         files.insert("more/fr_FR.qm", qm(ts("fr_FR")));
-        files.insert("firmware.md5", "d41d8cd98f00b204e9800998ecf8427e  firmware.bin\n");
+        files.insert("firmware.md5", files.value("firmware.md5").mid(13) + "  firmware.bin\n");
         const QString source = write(dir.filePath("src"), files),
                       package = dir.filePath("data.rcc");
         QVERIFY(!write(dir.path(), { { "data.rcc", "earlier" } }).isEmpty());
         // Strict, the warnings keep the earlier package; they name the file to mend.
         const QStringList build { "build", source, "-o", package };
         const Run refused = tool(build + QStringList("--strict"));
-        QVERIFY2(refused.err.contains("de_DE.ts: warning: replaces de_DE.qm of the source folder")
-                && refused.err.contains("de_DE.ts: warning: no text for \"id-application-title\""),
+        QVERIFY2(refused.err.contains("de_DE.ts: warning: replaces de_DE.qm of the source folder"),
             qPrintable(refused.err));
         QCOMPARE(refused.exitCode, 1);
         QFile earlier(package);
         QVERIFY(earlier.open(QIODevice::ReadOnly) && earlier.readAll() == "earlier");
         const Run built = tool(build);
         QCOMPARE(built.exitCode, 0);
-        QVERIFY(built.err.contains("firmware.md5: note: replaced by the checksum the builder"));
+        QVERIFY(built.err.contains("firmware.md5: note: matches firmware.bin"));
         QVERIFY(!QFileInfo::exists(package + ".part"));
-        QCOMPARE(tool({ "check", package }).err.section('\n', -2), "0 errors, 1 warning\n");
+        QCOMPARE(tool({ "check", package }).err.section('\n', -2), "0 errors, 0 warnings\n");
         const Run info = tool({ "info", package });
         QCOMPARE(info.exitCode, 0);
-        for (const char *line : { "  firmware.md5    accepted", "  de_DE.qm        24 of 25 texts",
+        for (const char *line : { "  firmware.md5    accepted", "  de_DE.qm        25 of 25 texts",
                  "  more/fr_FR.qm   25 of 25 texts", "  de_AT   -> de_DE.qm  (same language)",
                  "  fr_FR   -> more/fr_FR.qm  (exact)", "  ja_JP   -> en_US.qm  (fallback)",
                  "  en_US.qm        480 px", "  (raw ids)       480 px" })
@@ -202,6 +272,7 @@ private slots:
         QVERIFY(!info.out.contains("  de_DE.qm        480 px")); // the long text needs more
         QCOMPARE(tool({ "check", source + "/device.xml" }).exitCode, 1);
         QCOMPARE(tool({ "verify", package }).exitCode, 2);
+        QCOMPARE(tool({ "--version" }).out, "tarsel-package " TARSEL_VERSION "\n");
     }
 };
 

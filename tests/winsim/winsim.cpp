@@ -6,6 +6,7 @@
 #include <winioctl.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -16,6 +17,7 @@ using Lock = std::unique_lock<std::recursive_mutex>;
 namespace {
 
 std::recursive_mutex mutex;
+thread_local DWORD lastError = 0;
 std::condition_variable_any released;
 Machine &m = machine;
 
@@ -67,8 +69,14 @@ CONFIGRET CM_Get_Device_ID_List_SizeW(ULONG *length, LPCWSTR, ULONG)
 
 CONFIGRET CM_Get_Device_ID_ListW(LPCWSTR, WCHAR *buffer, ULONG length, ULONG)
 {
+    if (m.listGrowths > 0) {
+        --m.listGrowths;
+        addDevice(QStringLiteral("SWD\\WPDBUSENUM\\%1").arg(m.instances.size()));
+    }
     const QString list = idList();
-    std::memcpy(buffer, list.utf16(), qMin(length, ULONG(list.size())) * sizeof(WCHAR));
+    if (length < ULONG(list.size()))
+        return CR_BUFFER_SMALL;
+    std::memcpy(buffer, list.utf16(), size_t(list.size()) * sizeof(WCHAR));
     return CR_SUCCESS;
 }
 
@@ -90,6 +98,7 @@ CONFIGRET CM_Get_Child(DEVINST *child, DEVINST node, ULONG)
 
 HDEVINFO SetupDiGetClassDevsW(const GUID *guid, LPCWSTR enumerator, HWND, DWORD flags)
 {
+    const Lock lock(mutex);
     if (m.failDeviceInfoSets || enumerator)
         return INVALID_HANDLE_VALUE;
     const HANDLE set = reinterpret_cast<HANDLE>(m.nextHandle += 8);
@@ -132,19 +141,33 @@ BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *da
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set)
 {
+    const Lock lock(mutex);
     m.badReleases += m.sets.remove(quintptr(set)) ? 0 : 1;
     return TRUE;
 }
 
 HANDLE CreateFileW(
-    LPCWSTR name, DWORD access, DWORD share, void *, DWORD disposition, DWORD, HANDLE)
+    LPCWSTR name, DWORD access, DWORD share, void *, DWORD disposition, DWORD flags, HANDLE)
 {
-    const Device *d = device(QString::fromUtf16(name));
+    const Lock lock(mutex);
+    const QString path = QString::fromUtf16(name);
+    const auto file = m.files.find(path);
+    if (file != m.files.end()) {
+        if (access != GENERIC_READ || disposition != OPEN_EXISTING)
+            return INVALID_HANDLE_VALUE;
+        file->opens.append(flags);
+        const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
+        m.openFiles.insert(quintptr(handle), { path, flags, 0 });
+        return handle;
+    }
+    const Device *d = device(path);
     // An ordinary user may open a disk or volume only for queries; the mounted file system holds
     // it open for reading and writing.
     if (!d || (access & (GENERIC_READ | GENERIC_WRITE)) || disposition != OPEN_EXISTING
-        || share != (FILE_SHARE_READ | FILE_SHARE_WRITE))
+        || share != (FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+        lastError = d ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
+    }
     const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
     m.handles.insert(quintptr(handle), d->number);
     return handle;
@@ -152,13 +175,63 @@ HANDLE CreateFileW(
 
 BOOL CloseHandle(HANDLE object)
 {
-    m.badReleases += m.handles.remove(quintptr(object)) ? 0 : 1;
+    const Lock lock(mutex);
+    const quintptr h = quintptr(object);
+    m.badReleases
+        += m.handles.remove(h) + m.processHandles.remove(h) + m.openFiles.remove(h) ? 0 : 1;
+    return TRUE;
+}
+
+BOOL ReadFile(HANDLE handle, void *buffer, DWORD toRead, DWORD *read, OVERLAPPED *overlapped)
+{
+    const Lock lock(mutex);
+    const auto open = m.openFiles.find(quintptr(handle));
+    if (open == m.openFiles.end() || overlapped)
+        return FALSE;
+    const File &file = m.files[open->path];
+    // Unbuffered, the transfer goes straight between the device and the buffer, in whole sectors.
+    const DWORD sector = file.sectorSize;
+    if ((open->flags & FILE_FLAG_NO_BUFFERING)
+        && (open->position % sector || toRead % sector || quintptr(buffer) % sector)) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    // Near the end, only what the file still holds.
+    *read = DWORD(qBound(qint64(0), file.bytes.size() - open->position, qint64(toRead)));
+    std::memcpy(buffer, file.bytes.constData() + open->position, *read);
+    open->position += *read;
+    return TRUE;
+}
+
+DWORD GetLastError()
+{
+    return lastError;
+}
+
+void *VirtualAlloc(void *address, SIZE_T size, DWORD type, DWORD protect)
+{
+    if (address || type != (MEM_COMMIT | MEM_RESERVE) || protect != PAGE_READWRITE)
+        return nullptr;
+    const Lock lock(mutex);
+    ++m.allocations;
+    // Windows places allocations on 64 KiB boundaries.
+    return std::aligned_alloc(0x10000, (size + 0xFFFF) & ~SIZE_T(0xFFFF));
+}
+
+BOOL VirtualFree(void *address, SIZE_T size, DWORD type)
+{
+    if (size != 0 || type != MEM_RELEASE)
+        return FALSE;
+    const Lock lock(mutex);
+    --m.allocations;
+    std::free(address);
     return TRUE;
 }
 
 BOOL DeviceIoControl(HANDLE device, DWORD code, void *, DWORD, void *out, DWORD outSize,
     DWORD *returned, OVERLAPPED *overlapped)
 {
+    const Lock lock(mutex);
     const std::optional<DWORD> number = m.handles.value(quintptr(device));
     if (!number || code != IOCTL_STORAGE_GET_DEVICE_NUMBER
         || outSize < sizeof(STORAGE_DEVICE_NUMBER) || !returned || overlapped)
@@ -218,4 +291,45 @@ LPARAM SendMessageTimeoutW(
     w->sent.append({ message, flags, timeout, m.clock });
     w->closed = w->closes && message == WM_CLOSE;
     return 1;
+}
+
+HWND GetShellWindow()
+{
+    const Lock lock(mutex);
+    return HWND(m.shellWindow);
+}
+
+DWORD GetWindowThreadProcessId(HWND handle, DWORD *process)
+{
+    const Lock lock(mutex);
+    const quintptr i = quintptr(handle);
+    if (i == 0 || i > quintptr(m.windows.size()) || !shown(handle))
+        return 0;
+    *process = m.windows[int(i - 1)].process;
+    return 0x500 + DWORD(i); // its thread
+}
+
+HANDLE OpenProcess(DWORD access, BOOL, DWORD process)
+{
+    const Lock lock(mutex);
+    if (!(access & PROCESS_QUERY_LIMITED_INFORMATION) || !m.processes.contains(process))
+        return nullptr;
+    const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
+    m.processHandles.insert(quintptr(handle), process);
+    return handle;
+}
+
+BOOL QueryFullProcessImageNameW(HANDLE handle, DWORD flags, WCHAR *name, DWORD *size)
+{
+    const Lock lock(mutex);
+    const auto process = m.processHandles.constFind(quintptr(handle));
+    if (flags != 0 || process == m.processHandles.cend())
+        return FALSE;
+    // The size is in characters: the buffer's in, the name's without its terminator out.
+    const QString image = m.processes.value(*process);
+    if (*size <= DWORD(image.size()))
+        return FALSE;
+    std::memcpy(name, image.utf16(), size_t(image.size() + 1) * sizeof(WCHAR));
+    *size = DWORD(image.size());
+    return TRUE;
 }

@@ -32,18 +32,38 @@ struct Window
     bool closes; // on WM_CLOSE
     bool closed;
     QVector<Sent> sent;
+    DWORD process; // that owns it
+};
+struct File
+{
+    QByteArray bytes;
+    DWORD sectorSize;
+    QVector<DWORD> opens; // the flags of each CreateFileW
+};
+struct OpenFile
+{
+    QString path;
+    DWORD flags;
+    qint64 position;
 };
 struct Machine
 {
     QVector<Instance> instances;
     QVector<Device> devices;
     bool failDeviceInfoSets = false;
-    QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
+    int listGrowths = 0; // fetches of the identifier list before which a node appears
+    QHash<QString, File> files;
+    QHash<quintptr, OpenFile> openFiles;
+    int allocations = 0; // by VirtualAlloc, not yet freed
     QHash<quintptr, bool> sets; // open, and whether they list the disk interfaces
+    // Shared with the pool threads of the pop-up closer, under the lock of holdSleepers.
     int badReleases = 0;
     quintptr nextHandle = 0x1000;
-    // Shared with the pool threads of the pop-up closer, under the lock of holdSleepers.
+    QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
+    QHash<quintptr, DWORD> processHandles; // open, with their process
     QVector<Window> windows; // HWND i + 1
+    quintptr shellWindow = 0; // the desktop's HWND
+    QHash<DWORD, QString> processes; // image paths
     ULONGLONG clock = 0;
     bool holdSleepers = false;
 };

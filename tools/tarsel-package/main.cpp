@@ -19,8 +19,11 @@ enum ExitCode { Clean = 0, Faults = 1, Usage = 2 };
 
 const char usage[] = "usage: tarsel-package build SRC_DIR -o FILE [--strict] [--rcc PATH] "
                      "[--lrelease PATH]\n"
+                     "                            [--previous FILE [--allow-downgrade] "
+                     "[--allow-other-hardware]]\n"
                      "       tarsel-package check FILE [--strict]\n"
-                     "       tarsel-package info FILE\n";
+                     "       tarsel-package info FILE\n"
+                     "       tarsel-package --version\n";
 
 int usageError(const QString &message)
 {
@@ -67,6 +70,11 @@ int build(const QCommandLineParser &parser)
         locateQtTool(QStringLiteral("lrelease"), parser.value(QStringLiteral("lrelease"))));
     const bool strict = parser.isSet(QStringLiteral("strict"));
     builder.setStrict(strict);
+    const QString previous = parser.value(QStringLiteral("previous"));
+    if (!previous.isEmpty() && !QFileInfo(previous).isFile())
+        return usageError(QStringLiteral("%1 is not a file").arg(previous));
+    builder.setPrevious(previous, parser.isSet(QStringLiteral("allow-downgrade")),
+        parser.isSet(QStringLiteral("allow-other-hardware")));
     const bool written = builder.build();
     const int code = report(builder.diagnostics(), strict);
     if (written)
@@ -138,12 +146,23 @@ int main(int argc, char *argv[])
         { QStringLiteral("rcc"), QStringLiteral("The rcc to pack with."), QStringLiteral("PATH") },
         { QStringLiteral("lrelease"), QStringLiteral("The lrelease to compile with."),
             QStringLiteral("PATH") },
+        { QStringLiteral("previous"), QStringLiteral("The last release's package to compare with."),
+            QStringLiteral("FILE") },
+        { QStringLiteral("allow-downgrade"),
+            QStringLiteral("Ship a version not newer than the previous release's.") },
+        { QStringLiteral("allow-other-hardware"),
+            QStringLiteral("Ship firmware for another hardware id than the previous release's.") },
         { { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Show the usage.") },
+        { QStringLiteral("version"), QStringLiteral("Show the version.") },
     });
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
         QTextStream(stdout) << usage;
+        return Clean;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        QTextStream(stdout) << "tarsel-package " << TARSEL_VERSION << "\n";
         return Clean;
     }
     if (command == QLatin1String("build"))

@@ -1,5 +1,6 @@
 #include "packagebuilder.h"
 
+#include "firmwareinfo.h"
 #include "packagechecker.h"
 #include "registeredpackage.h"
 
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -30,6 +32,15 @@ bool runTool(
         return false;
     }
     return true;
+}
+
+std::unique_ptr<FirmwareInfo> readTag(const QString &path)
+{
+    QFile file(path);
+    QByteArray tag;
+    if (!file.open(QIODevice::ReadOnly) || !scanVersionTag(file, &tag))
+        return nullptr;
+    return parseVersionTag(tag);
 }
 
 } // namespace
@@ -83,6 +94,11 @@ bool PackageBuilder::build()
             }
         }
     }
+    if (!compareWithPrevious(stageDir))
+        pass = false;
+    // The builder's own warnings (a source replacing a shipped file) count under --strict too.
+    for (const Diagnostic &diagnostic : qAsConst(found))
+        pass = pass && !(strict && diagnostic.severity == Diagnostic::Warning);
     if (pass) {
         QFile::remove(output);
         if (!QFile::rename(packed, output)) {
@@ -96,6 +112,13 @@ bool PackageBuilder::build()
 
 bool PackageBuilder::stage(const QString &stageDir)
 {
+    // Copying, hashing and packing it would only fail later, with misleading findings.
+    const QString tooLarge
+        = firmwareSizeError(QFileInfo(sourceDir + QStringLiteral("/firmware.bin")).size());
+    if (!tooLarge.isEmpty()) {
+        add(Diagnostic::Error, QStringLiteral("firmware.bin"), tooLarge);
+        return false;
+    }
     QStringList sources;
     QDirIterator it(sourceDir, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -106,13 +129,15 @@ bool PackageBuilder::stage(const QString &stageDir)
     sources.sort();
 
     bool ok = true;
+    QByteArray suppliedMd5;
     // Copies first, so that a compiled source can be seen to replace a shipped file.
     for (const QString &relative : qAsConst(sources)) {
         if (relative.endsWith(QLatin1String(".ts")))
             continue;
         if (relative == QLatin1String("firmware.md5")) {
-            add(Diagnostic::Note, relative,
-                QStringLiteral("replaced by the checksum the builder writes"));
+            QFile supplied(sourceDir + QLatin1Char('/') + relative);
+            // Not empty even when the file is, so that it is compared all the same.
+            suppliedMd5 = supplied.open(QIODevice::ReadOnly) ? supplied.readAll() + ' ' : " ";
             continue;
         }
         const QString target = stageDir + QLatin1Char('/') + relative;
@@ -151,7 +176,73 @@ bool PackageBuilder::stage(const QString &stageDir)
             add(Diagnostic::Error, QStringLiteral("firmware.bin"),
                 QStringLiteral("cannot be read for its checksum"));
             ok = false;
+        } else if (!suppliedMd5.isEmpty() && !checkSuppliedChecksum(suppliedMd5, hash.result())) {
+            ok = false;
         }
+    }
+    return ok;
+}
+
+bool PackageBuilder::checkSuppliedChecksum(const QByteArray &supplied, const QByteArray &digest)
+{
+    // Either layout, the updater's or md5sum's: what matters is that it names this image.
+    static const QRegularExpression hex(QStringLiteral("(?:^|\\s)([0-9A-Fa-f]{32})(?=\\s)"));
+    const QRegularExpressionMatch match = hex.match(QString::fromLatin1(supplied));
+    const QString actual = QString::fromLatin1(digest.toHex());
+    const QString file = QStringLiteral("firmware.md5");
+    if (!match.hasMatch()) {
+        found.append(Diagnostic { Diagnostic::Error, file, 1,
+            QStringLiteral("names no MD5 (32 hexadecimal digits); firmware.bin's is %1")
+                .arg(actual) });
+        return false;
+    }
+    if (match.captured(1).compare(actual, Qt::CaseInsensitive) != 0) {
+        found.append(Diagnostic { Diagnostic::Error, file, 1,
+            QStringLiteral("names the MD5 %1, but firmware.bin's is %2: this is not the image "
+                           "that was handed over")
+                .arg(match.captured(1), actual) });
+        return false;
+    }
+    add(Diagnostic::Note, file,
+        QStringLiteral("matches firmware.bin; written again in the layout the updater reads"));
+    return true;
+}
+
+bool PackageBuilder::compareWithPrevious(const QString &stageDir)
+{
+    if (previous.isEmpty())
+        return true;
+    RegisteredPackage old(previous, QStringLiteral("/tarsel_previous"));
+    const std::unique_ptr<FirmwareInfo> before
+        = old.isRegistered() ? readTag(QStringLiteral(":/tarsel_previous/firmware.bin")) : nullptr;
+    if (!before) {
+        add(Diagnostic::Error, previous,
+            QStringLiteral("is no package with a tagged firmware.bin to compare the release with"));
+        return false;
+    }
+    const std::unique_ptr<FirmwareInfo> now = readTag(stageDir + QStringLiteral("/firmware.bin"));
+    if (!now)
+        return true; // the checker has said why
+    const QString file = QStringLiteral("firmware.bin");
+    bool ok = true;
+    if (now->hardwareId != before->hardwareId) {
+        add(allowOtherHardware ? Diagnostic::Note : Diagnostic::Error, file,
+            QStringLiteral("is for hardware id %1, the previous release %2 for %3: products "
+                           "running that refuse it as other hardware%4")
+                .arg(QString::number(now->hardwareId), previous,
+                    QString::number(before->hardwareId),
+                    allowOtherHardware ? QStringLiteral(" (allowed by --allow-other-hardware)")
+                                       : QStringLiteral(" (--allow-other-hardware ships it)")));
+        ok = allowOtherHardware;
+    }
+    if (QVersionNumber::compare(now->version, before->version) <= 0) {
+        add(allowDowngrade ? Diagnostic::Note : Diagnostic::Error, file,
+            QStringLiteral("version %1 is not newer than %2 of the previous release %3: products "
+                           "running that count as up to date and are not updated%4")
+                .arg(now->version.toString(), before->version.toString(), previous,
+                    allowDowngrade ? QStringLiteral(" (allowed by --allow-downgrade)")
+                                   : QStringLiteral(" (--allow-downgrade ships it)")));
+        ok = ok && allowDowngrade;
     }
     return ok;
 }

@@ -18,6 +18,14 @@ public:
     void setLrelease(const QString &path) { lrelease = path; }
     // Warnings then also keep the package from being written.
     void setStrict(bool on) { strict = on; }
+    // The last release's package: the new firmware must be newer and for the same hardware,
+    // unless allowed knowingly.
+    void setPrevious(const QString &path, bool allowDowngrade, bool allowOtherHardware)
+    {
+        previous = path;
+        this->allowDowngrade = allowDowngrade;
+        this->allowOtherHardware = allowOtherHardware;
+    }
 
     bool build();
     QVector<Diagnostic> diagnostics() const { return found; }
@@ -25,6 +33,8 @@ public:
 private:
     bool stage(const QString &stageDir);
     bool compileTranslation(const QString &source, const QString &target);
+    bool checkSuppliedChecksum(const QByteArray &supplied, const QByteArray &digest);
+    bool compareWithPrevious(const QString &stageDir);
     bool pack(const QString &workDir, const QString &stageDir, const QString &packed);
     void add(Diagnostic::Severity severity, const QString &file, const QString &message);
 
@@ -33,6 +43,9 @@ private:
     QString rcc;
     QString lrelease;
     bool strict = false;
+    QString previous;
+    bool allowDowngrade = false;
+    bool allowOtherHardware = false;
     // Staged file -> the source file it came from, for naming findings after the sources.
     QHash<QString, QString> origin;
     QVector<Diagnostic> found;

@@ -44,6 +44,16 @@ bool isLanguage(const QString &code)
 
 } // namespace
 
+QString firmwareSizeError(qint64 size)
+{
+    if (size <= maxFirmwareSize)
+        return QString();
+    return QStringLiteral("is %1 bytes, more than the %2 MiB a package can ship: the updater "
+                          "cannot hold it to write it")
+        .arg(size)
+        .arg(maxFirmwareSize >> 20);
+}
+
 PackageChecker::PackageChecker(const QString &root)
     : root(root)
 {
@@ -62,6 +72,11 @@ QVector<Diagnostic> PackageChecker::run()
     checkDeviceXml();
     QFile firmware;
     if (exists(firmwareBin) && open(firmware, firmwareBin)) {
+        const QString tooLarge = firmwareSizeError(firmware.size());
+        if (!tooLarge.isEmpty())
+            add(Diagnostic::Error, firmwareBin, 0, tooLarge);
+    }
+    if (firmware.isOpen() && firmware.size() <= maxFirmwareSize) {
         checkFirmwareTag(firmware);
         checkChecksum(firmware);
     }
@@ -350,6 +365,8 @@ void PackageChecker::checkChecksum(QFile &firmware)
 
 void PackageChecker::checkTranslations()
 {
+    // The fallback's texts say which carry a "%1" that each language must keep.
+    QTranslator english;
     if (!exists(fallbackTranslation)) {
         const QString message
             = QStringLiteral("missing at the top level: users whose language has no "
@@ -357,6 +374,8 @@ void PackageChecker::checkTranslations()
             + foundElsewhere(fallbackTranslation,
                 QStringLiteral("; the fallback is looked up by exactly this name, at the top"));
         add(Diagnostic::Error, fallbackTranslation, 0, message);
+    } else {
+        english.load(path(fallbackTranslation), QString(), QString(), QString());
     }
 
     for (const QString &file : qAsConst(files)) {
@@ -401,11 +420,11 @@ void PackageChecker::checkTranslations()
                 message += QStringLiteral(" (name it %1.qm)").arg(rest);
             add(Diagnostic::Warning, file, 0, message);
         }
-        checkTextIds(file);
+        checkTextIds(file, english);
     }
 }
 
-void PackageChecker::checkTextIds(const QString &relative)
+void PackageChecker::checkTextIds(const QString &relative, const QTranslator &english)
 {
     QTranslator translator;
     if (!translator.load(path(relative), QString(), QString(), QString())) {
@@ -418,11 +437,19 @@ void PackageChecker::checkTextIds(const QString &relative)
     int missing = 0;
     for (const QString &id : ids) {
         // The lookup the pages' qsTrId makes: no context, the id as the source text.
-        if (!translator.translate(nullptr, id.toUtf8().constData()).isEmpty())
-            continue;
-        ++missing;
-        add(Diagnostic::Warning, relative, 0,
-            QStringLiteral("no text for %1: its users see the id itself").arg(quoted(id)));
+        const QByteArray key = id.toUtf8();
+        const QString text = translator.translate(nullptr, key.constData());
+        if (text.isEmpty()) {
+            ++missing;
+            add(Diagnostic::Error, relative, 0,
+                QStringLiteral("no text for %1: its users see the id itself").arg(quoted(id)));
+        } else if (!text.contains(QLatin1String("%1"))
+            && english.translate(nullptr, key.constData()).contains(QLatin1String("%1"))) {
+            add(Diagnostic::Error, relative, 0,
+                QStringLiteral("the text for %1 lacks the \"%2\" of en_US.qm: its users never "
+                               "see the name or version it stands for")
+                    .arg(quoted(id), QStringLiteral("%1")));
+        }
     }
     if (missing == ids.size() && !translator.isEmpty())
         add(Diagnostic::Note, relative, 0,

@@ -9,6 +9,14 @@
 #include <QVector>
 
 class QFile;
+class QTranslator;
+
+// The updater writes the image from one byte array (which stops short of 2 GiB) and rcc packs
+// each file whole in memory; a product's update volume is far smaller still. Beyond this a
+// package is refused outright rather than misread.
+constexpr qint64 maxFirmwareSize = qint64(1) << 30;
+// Empty when a firmware.bin of this size can be shipped.
+QString firmwareSizeError(qint64 size);
 
 // Applies the release rules to a product package, through the updater's own readers. The root
 // is a folder or the resource root under which a package is registered; file names in the
@@ -28,7 +36,7 @@ private:
     void checkFirmwareTag(QFile &firmware);
     void checkChecksum(QFile &firmware);
     void checkTranslations();
-    void checkTextIds(const QString &relative);
+    void checkTextIds(const QString &relative, const QTranslator &english);
     void checkImages();
 
     void add(Diagnostic::Severity severity, const QString &file, int line, const QString &message);

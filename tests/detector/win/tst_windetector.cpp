@@ -1,5 +1,6 @@
 #include "closeautoplaypopuptask.h"
 #include "devicedetector.h"
+#include "uncachedfile.h"
 #include "windetector.h"
 #include "windetectorhelper.h"
 #include "winsim.h"
@@ -17,6 +18,7 @@ namespace {
 
 const QString product = QStringLiteral("USB\\VID_1A2B&PID_3C4D\\TS0001");
 const QByteArray windowsMsg = QByteArrayLiteral("windows_generic_MSG");
+constexpr int mib = 1024 * 1024; // the file comparison's reads, and the uncached reader's blocks
 
 void addVolume(char letter, std::optional<DWORD> number, UINT type = DRIVE_REMOVABLE)
 {
@@ -55,13 +57,17 @@ private slots:
         WinSim::holdSleepers(false);
         QThreadPool::globalInstance()->waitForDone();
         const WinSim::Machine &m = WinSim::machine;
-        QCOMPARE(m.handles.size() + m.sets.size() + m.badReleases, 0);
+        QCOMPARE(m.handles.size() + m.processHandles.size() + m.openFiles.size() + m.sets.size()
+                + m.allocations + m.badReleases,
+            0);
     }
 
     void reportsOnlyTheProductsVolumeArrival_data();
     void reportsOnlyTheProductsVolumeArrival();
     void closesAutoPlayPopUps_data();
     void closesAutoPlayPopUps();
+    void readsFilesPastTheCache_data();
+    void readsFilesPastTheCache();
 };
 
 void TestWinDetector::reportsOnlyTheProductsVolumeArrival_data()
@@ -116,6 +122,15 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival_data()
     volume("two volumes on one disk: the later wins", 'G', "G:/", [] {
         plug(product, 3, 'E');
         addVolume('G', 3);
+    });
+    // Portable-device nodes appear right after a volume mounts, between the size and the fetch.
+    volume("list growing once before the fetch", 'E', "E:/", [] {
+        plug(product, 3, 'E');
+        WinSim::machine.listGrowths = 1;
+    });
+    volume("list growing at every fetch", 'E', "", [] {
+        plug(product, 3, 'E');
+        WinSim::machine.listGrowths = 1000;
     });
     volume("disk interfaces cannot be listed", 'E', "", [] {
         plug(product, 3, 'E');
@@ -178,14 +193,17 @@ void TestWinDetector::reportsOnlyTheProductsVolumeArrival()
 void TestWinDetector::closesAutoPlayPopUps_data()
 {
     QTest::addColumn<QStringList>("titles");
+    // Per window, then for the desktop, the owning process (the digit), 1 where missing: 1 is the
+    // desktop's explorer.exe, 2 one with folder windows, 3 a browser.
+    QTest::addColumn<QString>("owners");
     QTest::addColumn<QVector<int>>("firstClose"); // per window, on the simulated clock; -1: never
     QTest::addColumn<bool>("stays"); // the windows ignore WM_CLOSE
     QTest::addColumn<int>("end");
     const QString autoPlay = QStringLiteral("AutoPlay");
     const QString last = QString(2048, 'x').replace(2039, 8, autoPlay);
     const auto row = [](const char *name, QStringList titles, QVector<int> firstClose,
-                         bool stays = false, int end = 3000) {
-        QTest::addRow("%s", name) << titles << firstClose << stays << end;
+                         QString owners = QString(), bool stays = false, int end = 3000) {
+        QTest::addRow("%s", name) << titles << owners << firstClose << stays << end;
     };
 
     row("pop-up", { autoPlay }, { 0 });
@@ -194,29 +212,88 @@ void TestWinDetector::closesAutoPlayPopUps_data()
     row("fragment ending at the 2047th character", { last }, { 0 });
     row("two pop-ups, one per pass", { "AutoPlay 1", "AutoPlay 2" }, { 0, 50 });
     // Found again on every pass, past the three-second watch, but not for ever.
-    row("pop-up ignoring WM_CLOSE", { autoPlay }, { 0 }, true, 10000);
+    row("pop-up ignoring WM_CLOSE", { autoPlay }, { 0 }, "", true, 10000);
+    row("browser's AutoPlay settings page before the pop-up", { "AutoPlay settings", autoPlay },
+        { -1, 0 }, "31");
+    row("folder window of a second explorer.exe", { autoPlay }, { -1 }, "2");
+    row("another program as the shell", { autoPlay }, { -1 }, "33");
 }
 
 void TestWinDetector::closesAutoPlayPopUps()
 {
     QFETCH(QStringList, titles);
+    QFETCH(QString, owners);
     QFETCH(QVector<int>, firstClose);
     QFETCH(bool, stays);
     QFETCH(int, end);
-    for (const QString &title : titles)
-        WinSim::machine.windows.append({ title, !stays, false, {} });
+    WinSim::Machine &m = WinSim::machine;
+    m.processes = { { 1, "C:\\Windows\\Explorer.EXE" }, { 2, "C:\\Windows\\explorer.exe" },
+        { 3, "C:\\Program Files\\Browser\\browser.exe" } };
+    owners = owners.leftJustified(titles.size() + 1, '1');
+    titles << "Program Manager";
+    for (int i = 0; i < titles.size(); ++i)
+        m.windows.append({ titles[i], !stays, false, {}, DWORD(owners[i].digitValue()) });
+    m.shellWindow = quintptr(titles.size());
 
     CloseAutoPlayPopUpTask().run();
 
-    QCOMPARE(WinSim::machine.clock, ULONGLONG(end));
-    for (int i = 0; i < titles.size(); ++i) {
-        const QVector<WinSim::Sent> sent = WinSim::machine.windows[i].sent;
+    QCOMPARE(m.clock, ULONGLONG(end));
+    for (int i = 0; i < firstClose.size(); ++i) {
+        const QVector<WinSim::Sent> sent = m.windows[i].sent;
         QCOMPARE(sent.isEmpty() ? -1 : int(sent.first().time), firstClose[i]);
         // One close, or one every 50 ms to the end for a window that stays.
         QCOMPARE(sent.size(), firstClose[i] < 0 ? 0 : stays ? end / 50 + 1 : 1);
         for (const WinSim::Sent &s : sent)
             QVERIFY(s.message == WM_CLOSE && s.flags == SMTO_ABORTIFHUNG && s.timeout == 500);
     }
+}
+
+void TestWinDetector::readsFilesPastTheCache_data()
+{
+    QTest::addColumn<int>("size"); // -1: no such file
+    QTest::addColumn<int>("sectorSize");
+    QTest::addColumn<int>("readSize");
+    const auto row = [](const char *name, int size, int sectorSize = 512, int readSize = mib) {
+        QTest::addRow("%s", name) << size << sectorSize << readSize;
+    };
+
+    row("empty", 0);
+    row("one byte", 1);
+    row("a sector less one", 511);
+    row("a 4096-byte sector and one byte", 4097, 4096);
+    row("a block and 513 bytes", mib + 513);
+    row("three blocks", 3 * mib);
+    row("in reads of 1000 bytes", 2 * mib + 1, 4096, 1000);
+    // Taken for an empty file, it would match an empty package.
+    row("missing", -1);
+}
+
+void TestWinDetector::readsFilesPastTheCache()
+{
+    QFETCH(int, size);
+    QFETCH(int, sectorSize);
+    QFETCH(int, readSize);
+    QByteArray disk(qMax(size, 0), Qt::Uninitialized);
+    for (int i = 0; i < disk.size(); ++i)
+        disk[i] = char(i * 7 + i / 509);
+    const QString path = QStringLiteral("E:\\firmware.bin");
+    if (size >= 0)
+        WinSim::machine.files.insert(path, { disk, DWORD(sectorSize), {} });
+
+    QByteArray read;
+    {
+        UncachedFileReader reader("E:/firmware.bin");
+        QByteArray chunk(readSize, Qt::Uninitialized);
+        qint64 n;
+        while ((n = reader.read(chunk.data(), readSize)) > 0)
+            read += chunk.left(int(n));
+        QCOMPARE(n, size < 0 ? -1 : 0);
+    }
+    QCOMPARE(read, disk);
+    const QVector<DWORD> opens = WinSim::machine.files.value(path).opens;
+    QCOMPARE(opens.size(), size < 0 ? 0 : 1);
+    QVERIFY(std::all_of(
+        opens.cbegin(), opens.cend(), [](DWORD flags) { return flags & FILE_FLAG_NO_BUFFERING; }));
 }
 
 QTEST_GUILESS_MAIN(TestWinDetector)
