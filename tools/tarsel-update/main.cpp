@@ -172,9 +172,6 @@ void Run::onFound(bool ok)
     const QString mountPath = core.device() ? core.device()->mountPath() : QString();
     report.event("found", { { QStringLiteral("mountPath"), mountPath } });
     report.say(QStringLiteral("Found %1 at %2.").arg(name(), mountPath));
-    // A Ctrl+C already on its way is honoured before anything is touched.
-    if (interruptRequested)
-        return finishInterrupted();
     core.checkFirmware();
 }
 
@@ -182,9 +179,8 @@ void Run::onChecked(bool ok)
 {
     if (finished)
         return;
-    // The volume's version is recorded after a pass and after "up to date"; other failures stop
-    // before it, leaving Core's placeholder.
-    // A recovery passes with no readable version at all.
+    // Core records the volume's version after a pass and after "up to date"; other failures, and
+    // a recovery of an unreadable file, leave its placeholder.
     const bool known = core.previousFirmwareVersion() != QLatin1String("0.0.0.0");
     const QJsonValue installed = known ? QJsonValue(core.previousFirmwareVersion()) : QJsonValue();
     report.event("checked",
@@ -197,11 +193,14 @@ void Run::onChecked(bool ok)
                               : QStringLiteral("none readable (recovery)"),
                        core.newFirmwareVersion()));
 
+    // From here the handler refuses; a Ctrl+C that came before still ends the run unwritten.
+    writeBegun = 1;
+    if (interruptRequested)
+        return finishInterrupted();
     report.event("writing");
     report.say(QStringLiteral("Writing the firmware. Do not power off or disconnect %1; "
                               "Ctrl+C no longer interrupts.")
                    .arg(name()));
-    writeBegun = 1;
     core.updateFirmware();
     if (finished)
         return;
