@@ -25,6 +25,8 @@ class Core : public QObject
     Q_PROPERTY(QString previousFirmwareVersion READ previousFirmwareVersion WRITE
             setPreviousFirmwareVersion NOTIFY previousFirmwareVersionChanged)
     Q_PROPERTY(bool forceMode READ forceMode CONSTANT)
+    // How long findDevice waits for the product, for the page that shows the time left.
+    Q_PROPERTY(int findTimeout READ findTimeoutMilliseconds CONSTANT)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -52,6 +54,7 @@ public:
 
     // For tests only: the app always waits 300000 ms for the product.
     void setFindTimeoutForTesting(int milliseconds) { findTimeout = milliseconds; }
+    int findTimeoutMilliseconds() const { return findTimeout; }
 
     Q_INVOKABLE QString deviceName() const;
     Q_INVOKABLE void findDevice();

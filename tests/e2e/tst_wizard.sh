@@ -27,19 +27,23 @@ unset LC_ALL LC_MESSAGES LANGUAGE
 sum() { { md5sum <"$1"; } 2>/dev/null || echo absent; }
 shown() { grep -q "tarsel.ui: shown $1.qml" "$WIZARD_LOG"; }
 has() { [[ " $how " == *" $1 "* ]]; }
-# At a distance from the window's bottom-right corner, once the page has slid into place.
+# click PAGE X Y [SECONDS]: at a distance from the window's bottom-right corner once the page has
+# settled; with SECONDS, a second click that long after the first.
 click() {
-    sleep 0.7
+    wizard_wait_settled "$1"
     eval "$(xdotool getwindowgeometry --shell "$WIZARD_WINDOW")"
-    xdotool mousemove --window "$WIZARD_WINDOW" $((WIDTH - $1)) $((HEIGHT - $2)) click 1
+    xdotool mousemove --window "$WIZARD_WINDOW" $((WIDTH - $2)) $((HEIGHT - $3)) click 1 \
+        ${4:+sleep "$4" click 1}
 }
-# At a finger's pace: a press within 25 ms of the last release is taken for key repeat.
-press() { sleep 0.2 && wizard_key Return; }
+press() { wizard_wait_settled "$1" && wizard_key Return; }
 
-# walk NAME TAG LANG CODE [mouse|held-return|no-file|read-only|force|too-late...]
+# walk NAME TAG LANG CODE [mouse|held-KEY|double-click-SECONDS|no-file|read-only|force|too-late|
+#                          no-gl...]
 walk() {
     name=$1 how=${*:5}
     local tag=$2 lang=$3 code=$4 program=$bin/TarselUpdater args=() firmware before title
+    # Remote X without indirect GLX: the server claims OpenGL, but no context can be created.
+    if has no-gl; then export LIBGL_ALWAYS_INDIRECT=1; else unset LIBGL_ALWAYS_INDIRECT; fi
     wizard_simulate "$work/sim$((++runs))" "$tag"
     firmware=$WIZARD_VOLUME/firmware.bin
     if has no-file; then rm "$firmware"; fi
@@ -57,23 +61,28 @@ walk() {
     local ts=$src/package/translations/$lang.ts && [ -f "$ts" ] || ts=${ts%/*}/en_US.ts
     title=$(sed -n '/id-application-title/,/message>/s/.*<translation>\(.*\)<.*/\1/p' "$ts")
     [ "$(xdotool getwindowname "$WIZARD_WINDOW")" = "$title" ] || fail "window title"
+    local held=${how#*held-} double=${how#*double-click-}
+    held=${held%% *} double=${double%% *}
+    [[ $how == *held-* ]] || held=
+    [[ $how == *double-click-* ]] || double=
     for page in 1 2 3; do
         [ "$(wizard_wait_page Page$page)" = 0 ] || fail "Page$page"
         # The Next buttons' centres; Return on Page 3 must not reach Page 2's hidden Next.
-        if has mouse; then
-            click 63 53
-        elif has held-return && [ $page = 1 ]; then
+        if [ -n "$held" ] && [ $page = 1 ]; then
             # Long enough for the server's key repeat to start and land on Page 2's Next.
-            xdotool windowfocus --sync "$WIZARD_WINDOW" keydown Return sleep 1.5 keyup Return
-            wizard_wait_page Page2 >/dev/null && sleep 0.3
+            wizard_wait_settled Page1
+            xdotool windowfocus --sync "$WIZARD_WINDOW" keydown "$held" sleep 1.5 keyup "$held"
+            wizard_wait_settled Page2 && sleep 0.3
+            grep -q "tarsel.ui: key repeat" "$WIZARD_LOG" || fail "the held key did not repeat"
             if shown Page3; then fail "a held key started the search"; fi
+        elif [ -n "$double" ] && [ $page = 1 ]; then
+            # Page 2's Back and Next slide in under the pointer.
+            click Page1 63 53 "$double" && wizard_wait_settled Page2 && sleep 0.3
+            [ "$(grep -c "tarsel.ui: shown" "$WIZARD_LOG")" = 2 ] || fail "a double click went on"
+        elif has mouse; then
+            click Page$page 63 53
         else
-            # A busy window may take a press for key repeat or lose it: up to two more tries. A
-            # press too many lands on Page 3, which ignores it.
-            press
-            for _ in 1 2; do
-                [ $page = 3 ] || wizard_wait_page Page$((page + 1)) 3 >/dev/null 2>&1 || press
-            done
+            press Page$page
         fi
     done
     if ! has too-late; then wizard_plug; fi
@@ -82,18 +91,30 @@ walk() {
     if has too-late; then wizard_plug && sleep 0.5; fi
     # Page 4 is reached by a passed check, also when the write then fails.
     if [ "$code" = 0 ] || [ "$code" = 5 ]; then shown Page4; else ! shown Page4; fi || fail "Page4"
-    if has mouse; then click 63 83; else press; fi
+    if has mouse; then click Page5 63 83; else press Page5; fi
     timeout 10 tail --pid="$WIZARD_PID" -f /dev/null && wizard_wait_exit && WIZARD_PID=
     [ "$WIZARD_EXIT" = 0 ] || fail "exit code $WIZARD_EXIT"
     if [ "$code" = 0 ]; then cmp -s "$firmware" "$packaged"; else
         [ "$(sum "$firmware")" = "$before" ]; fi || fail "the volume's firmware"
     # Any QML warning (a missing image, an unknown name) is a fault of the window.
     if grep "qrc:/qml/" "$WIZARD_LOG"; then fail "QML warnings"; fi
+    if has no-gl; then grep -q "software renderer" "$WIZARD_LOG" || fail "no renderer warning"; fi
 }
 
-walk "older firmware replaced, by mouse, in German" 3-1.0.0.1 de_DE 0 mouse
-walk "same version is up to date, Japanese falls back to English" 3-1.0.0.2 ja_JP 4
-walk "other hardware refused, in French, Return held on Page 1" 7-1.0.0.1 fr_FR 3 held-return
-walk "volume without firmware.bin" 3-1.0.0.1 en_US 2 no-file
-walk "force mode lets other hardware through to a read-only volume" 7-1.0.0.1 en_US 5 force read-only
+# Without a display the offscreen platform claims OpenGL and cannot create a context.
+name="offscreen without OpenGL"
+env -u DISPLAY QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="tarsel.ui.debug=true" \
+    "$bin/TarselUpdater" >"$work/offscreen.log" 2>&1 &
+WIZARD_PID=$! WIZARD_LOG=$work/offscreen.log
+wizard_wait_page Page1 >/dev/null && grep -q "software renderer" "$WIZARD_LOG" || fail "Page1"
+kill "$WIZARD_PID" && wizard_wait_exit && WIZARD_PID=
+
+walk "older firmware replaced, by mouse, in German, without OpenGL" 3-1.0.0.1 de_DE 0 mouse no-gl
+walk "same version is up to date, Japanese falls back to English, Space held on Page 1" \
+    3-1.0.0.2 ja_JP 4 held-space
+walk "other hardware refused, in French, Return held on Page 1" 7-1.0.0.1 fr_FR 3 held-Return
+walk "volume without firmware.bin, a double click on Page 1" 3-1.0.0.1 en_US 2 no-file \
+    double-click-0.15
+walk "force mode lets other hardware through to a read-only volume, a slow double click" \
+    7-1.0.0.1 en_US 5 force read-only double-click-0.3
 walk "search times out, the product on too late" 3-1.0.0.1 en_US 1 too-late

@@ -1,0 +1,36 @@
+#include "scenegraphbackend.h"
+
+#include <QDebug>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+
+// Some set-ups claim OpenGL and fail only when a context is created or made current; asking for
+// one here is the only way to know before Qt Quick asks for its own and aborts.
+static bool openGLWorks()
+{
+    QOpenGLContext context;
+    if (!context.create())
+        return false;
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return false;
+    context.doneCurrent();
+    return true;
+}
+
+bool fallBackToSoftwareRendering()
+{
+    // Chosen by the environment already: nothing to probe.
+    if (qEnvironmentVariable("QT_QUICK_BACKEND") == QLatin1String("software")
+        || qEnvironmentVariable("QMLSCENE_DEVICE") == QLatin1String("softwarecontext"))
+        return false;
+    if (openGLWorks())
+        return false;
+    qWarning() << "No OpenGL context can be created: the window is drawn by the software renderer.";
+    QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    return true;
+}
