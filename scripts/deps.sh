@@ -16,6 +16,7 @@ packages=(
     libfuse3-dev fuse3 pkg-config # faultfs, the failing volume of the fault tests
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev
+    python3-pyatspi at-spi2-core dbus # what a screen reader reads, for tst_wizard
 )
 
 # One query for them all: test.sh calls this once per stage, and a query per package took seconds.
