@@ -94,8 +94,10 @@ Rectangle {
             BusyIndicator {
                 id: busyIndicator
                 objectName: "busyIndicator"
-                anchors.top: description.bottom
-                anchors.topMargin: page.margin
+                // Below the description's text, which may run past its fixed height.
+                anchors.top: description.top
+                anchors.topMargin: Math.max(description.height, description.contentHeight)
+                                   + page.margin
                 anchors.left: parent.left
                 width: 24
                 height: 24

@@ -77,11 +77,13 @@ wizard_wait_page() {
     return 1
 }
 
-# wizard_wait_settled PageN [SECONDS]: until the page takes input, once it has slid into place.
+# wizard_wait_settled [PageN] [SECONDS]: until the page shown last (PageN, when given) takes
+# input, once it has slid into place; a key or click before that is lost.
 wizard_wait_settled() {
-    local page=$1 seconds=${2:-10}
+    local page=${1:-Page} seconds=${2:-10} last
     for _ in $(seq $((seconds * 10))); do
-        grep -aq "tarsel.ui: settled $page.qml" "$WIZARD_LOG" && return 0
+        last=$(grep -a -E "tarsel.ui: (shown|settled) " "$WIZARD_LOG" | tail -n1 || true)
+        [[ $last == *"tarsel.ui: settled $page"* ]] && return 0
         sleep 0.1
     done
     echo "$page did not settle; the updater's log:" >&2
@@ -90,6 +92,7 @@ wizard_wait_settled() {
 }
 
 wizard_key() {
+    wizard_wait_settled
     xdotool windowfocus --sync "$WIZARD_WINDOW"
     xdotool key "$1"
 }
@@ -100,7 +103,6 @@ wizard_to_page3() {
     local shot=${1:-} page
     for page in 1 2 3; do
         wizard_wait_page "Page$page" >/dev/null
-        if [ "$page" -lt 3 ]; then wizard_wait_settled "Page$page"; fi
         if [ -n "$shot" ]; then "$shot" "${@:page+1:1}"; fi
         if [ "$page" -lt 3 ]; then wizard_key Return; fi
     done
