@@ -22,15 +22,15 @@ static bool openGLWorks()
     return true;
 }
 
-bool fallBackToSoftwareRendering()
+void fallBackToSoftwareRendering()
 {
     // Chosen by the environment already: nothing to probe.
-    if (qEnvironmentVariable("QT_QUICK_BACKEND") == QLatin1String("software")
-        || qEnvironmentVariable("QMLSCENE_DEVICE") == QLatin1String("softwarecontext"))
-        return false;
+    const QString chosen
+        = qEnvironmentVariable("QT_QUICK_BACKEND", qEnvironmentVariable("QMLSCENE_DEVICE"));
+    if (chosen == QLatin1String("software") || chosen == QLatin1String("softwarecontext"))
+        return;
     if (openGLWorks())
-        return false;
+        return;
     qWarning() << "No OpenGL context can be created: the window is drawn by the software renderer.";
     QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
-    return true;
 }

@@ -2,5 +2,5 @@
 
 // Chooses Qt Quick's software renderer when no OpenGL context can be made current, so that the
 // window comes up instead of aborting. Needs the QGuiApplication; must run before the first
-// Qt Quick window exists. Returns true when it chose the software renderer.
-bool fallBackToSoftwareRendering();
+// Qt Quick window exists.
+void fallBackToSoftwareRendering();

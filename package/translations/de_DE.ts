@@ -112,44 +112,44 @@
         <translation>Fortschritt der Aktualisierung</translation>
     </message>
     <message id="id-page1-image">
-        <source>Picture: %1 being powered off</source>
-        <translation>Bild: %1 wird ausgeschaltet</translation>
+        <source>%1 being powered off</source>
+        <translation>%1 wird ausgeschaltet</translation>
     </message>
     <message id="id-page1-image-detail">
         <source>Detail: the power button</source>
         <translation>Detail: der Ein-/Ausschalter</translation>
     </message>
     <message id="id-page2-image">
-        <source>Picture: %1 connected to this computer with the USB cable</source>
-        <translation>Bild: %1 ist über das USB-Kabel mit diesem Computer verbunden</translation>
+        <source>%1 connected to this computer with the USB cable</source>
+        <translation>%1 ist über das USB-Kabel mit diesem Computer verbunden</translation>
     </message>
     <message id="id-page2-image-detail">
         <source>Detail: the USB port</source>
         <translation>Detail: der USB-Anschluss</translation>
     </message>
     <message id="id-page3-image">
-        <source>Picture: a paperclip pushes the Firmware update button while %1 is powered on</source>
-        <translation>Bild: Eine Büroklammer drückt die Firmware-Update-Taste, während %1 eingeschaltet wird</translation>
+        <source>A paperclip pushes the Firmware update button while %1 is powered on</source>
+        <translation>Eine Büroklammer drückt die Firmware-Update-Taste, während %1 eingeschaltet wird</translation>
     </message>
     <message id="id-page3-image-detail">
         <source>Detail: the small hole on the back of the device</source>
         <translation>Detail: das kleine Loch auf der Rückseite des Geräts</translation>
     </message>
     <message id="id-page4-image">
-        <source>Picture: %1 receives the new firmware</source>
-        <translation>Bild: %1 erhält die neue Firmware</translation>
+        <source>%1 receives the new firmware</source>
+        <translation>%1 erhält die neue Firmware</translation>
     </message>
     <message id="id-page5-image-success">
-        <source>Picture: the update succeeded</source>
-        <translation>Bild: Die Aktualisierung ist gelungen</translation>
+        <source>The update succeeded</source>
+        <translation>Die Aktualisierung ist gelungen</translation>
     </message>
     <message id="id-page5-image-failure">
-        <source>Picture: the update failed</source>
-        <translation>Bild: Die Aktualisierung ist fehlgeschlagen</translation>
+        <source>The update failed</source>
+        <translation>Die Aktualisierung ist fehlgeschlagen</translation>
     </message>
     <message id="id-page5-image-uptodate">
-        <source>Picture: the firmware is up to date</source>
-        <translation>Bild: Die Firmware ist auf dem neuesten Stand</translation>
+        <source>The firmware is up to date</source>
+        <translation>Die Firmware ist auf dem neuesten Stand</translation>
     </message>
 </context>
 </TS>

@@ -112,44 +112,44 @@
         <translation>Update progress</translation>
     </message>
     <message id="id-page1-image">
-        <source>Picture: %1 being powered off</source>
-        <translation>Picture: %1 being powered off</translation>
+        <source>%1 being powered off</source>
+        <translation>%1 being powered off</translation>
     </message>
     <message id="id-page1-image-detail">
         <source>Detail: the power button</source>
         <translation>Detail: the power button</translation>
     </message>
     <message id="id-page2-image">
-        <source>Picture: %1 connected to this computer with the USB cable</source>
-        <translation>Picture: %1 connected to this computer with the USB cable</translation>
+        <source>%1 connected to this computer with the USB cable</source>
+        <translation>%1 connected to this computer with the USB cable</translation>
     </message>
     <message id="id-page2-image-detail">
         <source>Detail: the USB port</source>
         <translation>Detail: the USB port</translation>
     </message>
     <message id="id-page3-image">
-        <source>Picture: a paperclip pushes the Firmware update button while %1 is powered on</source>
-        <translation>Picture: a paperclip pushes the Firmware update button while %1 is powered on</translation>
+        <source>A paperclip pushes the Firmware update button while %1 is powered on</source>
+        <translation>A paperclip pushes the Firmware update button while %1 is powered on</translation>
     </message>
     <message id="id-page3-image-detail">
         <source>Detail: the small hole on the back of the device</source>
         <translation>Detail: the small hole on the back of the device</translation>
     </message>
     <message id="id-page4-image">
-        <source>Picture: %1 receives the new firmware</source>
-        <translation>Picture: %1 receives the new firmware</translation>
+        <source>%1 receives the new firmware</source>
+        <translation>%1 receives the new firmware</translation>
     </message>
     <message id="id-page5-image-success">
-        <source>Picture: the update succeeded</source>
-        <translation>Picture: the update succeeded</translation>
+        <source>The update succeeded</source>
+        <translation>The update succeeded</translation>
     </message>
     <message id="id-page5-image-failure">
-        <source>Picture: the update failed</source>
-        <translation>Picture: the update failed</translation>
+        <source>The update failed</source>
+        <translation>The update failed</translation>
     </message>
     <message id="id-page5-image-uptodate">
-        <source>Picture: the firmware is up to date</source>
-        <translation>Picture: the firmware is up to date</translation>
+        <source>The firmware is up to date</source>
+        <translation>The firmware is up to date</translation>
     </message>
 </context>
 </TS>

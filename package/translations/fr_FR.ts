@@ -112,44 +112,44 @@
         <translation>Progression de la mise à jour</translation>
     </message>
     <message id="id-page1-image">
-        <source>Picture: %1 being powered off</source>
-        <translation>Image : mise hors tension de %1</translation>
+        <source>%1 being powered off</source>
+        <translation>Mise hors tension de %1</translation>
     </message>
     <message id="id-page1-image-detail">
         <source>Detail: the power button</source>
         <translation>Détail : le bouton d'alimentation</translation>
     </message>
     <message id="id-page2-image">
-        <source>Picture: %1 connected to this computer with the USB cable</source>
-        <translation>Image : %1 relié à cet ordinateur par le câble USB</translation>
+        <source>%1 connected to this computer with the USB cable</source>
+        <translation>%1 relié à cet ordinateur par le câble USB</translation>
     </message>
     <message id="id-page2-image-detail">
         <source>Detail: the USB port</source>
         <translation>Détail : le port USB</translation>
     </message>
     <message id="id-page3-image">
-        <source>Picture: a paperclip pushes the Firmware update button while %1 is powered on</source>
-        <translation>Image : un trombone appuie sur le bouton de mise à jour du micrologiciel pendant la mise sous tension de %1</translation>
+        <source>A paperclip pushes the Firmware update button while %1 is powered on</source>
+        <translation>Un trombone appuie sur le bouton de mise à jour du micrologiciel pendant la mise sous tension de %1</translation>
     </message>
     <message id="id-page3-image-detail">
         <source>Detail: the small hole on the back of the device</source>
         <translation>Détail : le petit trou à l'arrière de l'appareil</translation>
     </message>
     <message id="id-page4-image">
-        <source>Picture: %1 receives the new firmware</source>
-        <translation>Image : %1 reçoit le nouveau micrologiciel</translation>
+        <source>%1 receives the new firmware</source>
+        <translation>%1 reçoit le nouveau micrologiciel</translation>
     </message>
     <message id="id-page5-image-success">
-        <source>Picture: the update succeeded</source>
-        <translation>Image : la mise à jour a réussi</translation>
+        <source>The update succeeded</source>
+        <translation>La mise à jour a réussi</translation>
     </message>
     <message id="id-page5-image-failure">
-        <source>Picture: the update failed</source>
-        <translation>Image : la mise à jour a échoué</translation>
+        <source>The update failed</source>
+        <translation>La mise à jour a échoué</translation>
     </message>
     <message id="id-page5-image-uptodate">
-        <source>Picture: the firmware is up to date</source>
-        <translation>Image : le micrologiciel est à jour</translation>
+        <source>The firmware is up to date</source>
+        <translation>Le micrologiciel est à jour</translation>
     </message>
 </context>
 </TS>
