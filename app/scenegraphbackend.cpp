@@ -5,12 +5,18 @@
 #include <QOpenGLContext>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QSurfaceFormat>
 
 // Some set-ups claim OpenGL and fail only when a context is created or made current; asking for
 // one here is the only way to know before Qt Quick asks for its own and aborts.
 static bool openGLWorks()
 {
+    // The buffers Qt Quick asks for with its own context.
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setDepthBufferSize(24);
+    format.setStencilBufferSize(8);
     QOpenGLContext context;
+    context.setFormat(format);
     if (!context.create())
         return false;
     QOffscreenSurface surface;
