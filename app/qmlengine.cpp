@@ -2,11 +2,13 @@
 
 #include "errorcode.h"
 #include "imageprovider.h"
+#include "keyrepeatfilter.h"
 #include "page.h"
 #include "pagenavigator.h"
 
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QUrl>
 #include <QtQml>
 
@@ -30,4 +32,8 @@ void setupQmlEngine(QObject *core)
     engine->rootContext()->setContextProperty(QStringLiteral("core"), core);
     // Loading creates the window, which resolves the module, core and the provider at once.
     engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml"), QUrl::TolerantMode));
+    for (QObject *root : engine->rootObjects()) {
+        if (auto *window = qobject_cast<QQuickWindow *>(root))
+            window->installEventFilter(new KeyRepeatFilter(window));
+    }
 }

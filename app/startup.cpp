@@ -3,6 +3,7 @@
 #include "core.h"
 #include "externalresources.h"
 #include "qmlengine.h"
+#include "scenegraphbackend.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -69,6 +70,7 @@ Core *startUpdater()
         return nullptr;
     }
 
+    fallBackToSoftwareRendering();
     // Core and the QML engine live until the process ends.
     setupQmlEngine(core.get());
     return core.release();

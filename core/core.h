@@ -26,6 +26,8 @@ class Core : public QObject
             setPreviousFirmwareVersion NOTIFY previousFirmwareVersionChanged)
     Q_PROPERTY(bool forceMode READ forceMode CONSTANT)
     Q_PROPERTY(bool recoveryMode READ recoveryMode CONSTANT)
+    // How long findDevice waits for the product, for the page that shows the time left.
+    Q_PROPERTY(int findTimeout READ findTimeoutMilliseconds CONSTANT)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -58,10 +60,9 @@ public:
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
     ProductResource *productResource() const { return m_productResource; }
 
-    // For tests only: the app always waits 300000 ms for the product.
-    void setFindTimeoutForTesting(int milliseconds) { findTimeout = milliseconds; }
-    // tarsel-update's --timeout; the wizard keeps the 300000 ms.
+    // tarsel-update's --timeout and the tests; the wizard always waits 300000 ms.
     void setFindTimeout(int milliseconds) { findTimeout = milliseconds; }
+    int findTimeoutMilliseconds() const { return findTimeout; }
 
     Q_INVOKABLE QString deviceName() const;
     Q_INVOKABLE void findDevice();

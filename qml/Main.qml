@@ -20,21 +20,12 @@ ApplicationWindow {
         return text.replace(/<br>/g, "\n").replace(/<[^>]*>/g, "")
     }
 
-    // When a Return or Enter key was last released (ms since the epoch).
-    property double returnReleasedAt: 0
-
-    function noteKeyRelease(event) {
-        if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter)
-            returnReleasedAt = Date.now()
-    }
-
     // The main buttons also answer Return and Enter, but never a held key: one long press on
-    // Page 1 must not go through Page 2 and start the search before the cable is in. On X11 the
-    // first repeat of a held key often comes as a plain release and press arriving together,
-    // while a finger needs far longer to press again.
+    // Page 1 must not go through Page 2 and start the search before the cable is in. The
+    // window's key filter marks the repeats that X11 sends as plain key strokes (qmlengine.cpp).
     function clickFromKeyboard(button, event) {
         event.accepted = true
-        if (!event.isAutoRepeat && Date.now() - returnReleasedAt >= 25)
+        if (!event.isAutoRepeat)
             button.clicked()
     }
 
@@ -45,6 +36,7 @@ ApplicationWindow {
             return
         }
         stackView.push(component)
+        settling.from(Date.now())
         console.debug(uiLog, "shown", navigator.componentName(index), "errorCode", core.errorCode)
 
         switch (index) {
@@ -124,10 +116,42 @@ ApplicationWindow {
         id: stackView
         objectName: "stackView"
         anchors.fill: parent
+        // Input reaches a page only once it has settled: not while it slides in under the
+        // pointer, and not within a double click of the click that brought it.
+        enabled: !busy && !settling.pending
         // Created here so that the page sees this document's names, like the pages pushed later.
         initialItem: Qt.createComponent("Page1.qml")
-        Component.onCompleted: console.debug(uiLog, "shown", "Page1.qml", "errorCode",
-                                             core.errorCode)
+        Component.onCompleted: {
+            console.debug(uiLog, "shown", "Page1.qml", "errorCode", core.errorCode)
+            console.debug(uiLog, "settled", "Page1.qml")
+        }
+        onEnabledChanged: {
+            if (enabled)
+                console.debug(uiLog, "settled", navigator.componentName(navigator.currentIndex))
+        }
+    }
+
+    // By the wall clock: Timer runs on Qt Quick's animation clock, which can run fast.
+    Timer {
+        id: settling
+
+        property bool pending: false
+        property double end: 0
+
+        function from(now) {
+            end = now + Qt.styleHints.mouseDoubleClickInterval
+            pending = true
+            interval = Qt.styleHints.mouseDoubleClickInterval
+            restart()
+        }
+
+        onTriggered: {
+            interval = Math.max(1, end - Date.now())
+            if (end > Date.now())
+                restart()
+            else
+                pending = false
+        }
     }
 
     Text {

@@ -38,6 +38,8 @@ Rectangle {
                 anchors.centerIn: parent
                 source: page.generalView
                 fillMode: Image.PreserveAspectFit
+                Accessible.role: Accessible.Graphic
+                Accessible.name: substitute(qsTrId("id-page1-image"), core.deviceName())
             }
         }
 
@@ -91,6 +93,8 @@ Rectangle {
                 anchors.bottom: parent.bottom
                 anchors.bottomMargin: page.margin + appVersionBlockHeight
                 source: page.detailView
+                Accessible.role: Accessible.Graphic
+                Accessible.name: qsTrId("id-page1-image-detail")
             }
 
             Button {
@@ -105,7 +109,6 @@ Rectangle {
                 onClicked: page.nextButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(nextButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(nextButton, event)
-                Keys.onReleased: noteKeyRelease(event)
             }
         }
     }

@@ -41,6 +41,8 @@ Rectangle {
                 anchors.centerIn: parent
                 source: page.generalView
                 fillMode: Image.PreserveAspectFit
+                Accessible.role: Accessible.Graphic
+                Accessible.name: substitute(qsTrId("id-page2-image"), core.deviceName())
             }
         }
 
@@ -94,6 +96,8 @@ Rectangle {
                 anchors.bottom: parent.bottom
                 anchors.bottomMargin: page.margin + appVersionBlockHeight
                 source: page.detailView
+                Accessible.role: Accessible.Graphic
+                Accessible.name: qsTrId("id-page2-image-detail")
             }
 
             Button {
@@ -108,7 +112,6 @@ Rectangle {
                 onClicked: page.nextButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(nextButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(nextButton, event)
-                Keys.onReleased: noteKeyRelease(event)
             }
 
             Button {
@@ -122,7 +125,6 @@ Rectangle {
                 onClicked: page.backButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(backButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(backButton, event)
-                Keys.onReleased: noteKeyRelease(event)
             }
         }
     }

@@ -1,5 +1,5 @@
 import QtQuick 2.5
-import QtQuick.Controls 1.0
+import QtQuick.Controls 1.1
 import QtQuick.Layouts 1.0
 import "Styles"
 
@@ -10,6 +10,15 @@ Rectangle {
     readonly property int margin: 25
     property string generalView: "image://data/page3/big.png"
     property string detailView: "image://data/page3/small.png"
+
+    // The search starts as the page is shown.
+    readonly property double searchEnds: Date.now() + core.findTimeout
+    property int secondsLeft: Math.ceil(core.findTimeout / 1000)
+
+    function minutesAndSeconds(seconds) {
+        var rest = seconds % 60
+        return Math.floor(seconds / 60) + (rest < 10 ? ":0" : ":") + rest
+    }
 
     color: "#ededed"
 
@@ -34,6 +43,8 @@ Rectangle {
                 anchors.centerIn: parent
                 source: page.generalView
                 fillMode: Image.PreserveAspectFit
+                Accessible.role: Accessible.Graphic
+                Accessible.name: substitute(qsTrId("id-page3-image"), core.deviceName())
             }
         }
 
@@ -80,6 +91,45 @@ Rectangle {
                 Accessible.name: plainText(text)
             }
 
+            BusyIndicator {
+                id: busyIndicator
+                objectName: "busyIndicator"
+                // Below the description's text, which may run past its fixed height.
+                anchors.top: description.top
+                anchors.topMargin: Math.max(description.height, description.contentHeight)
+                                   + page.margin
+                anchors.left: parent.left
+                width: 24
+                height: 24
+                running: page.secondsLeft > 0
+            }
+
+            Text {
+                id: waiting
+                objectName: "waiting"
+                anchors.verticalCenter: busyIndicator.verticalCenter
+                anchors.left: busyIndicator.right
+                anchors.leftMargin: 10
+                anchors.right: parent.right
+                anchors.rightMargin: page.margin
+                color: "#000000"
+                font.family: TarselFont.latoRegular
+                font.pointSize: TarselFont.pt12
+                wrapMode: Text.WordWrap
+                text: substitute(qsTrId("id-page3-waiting"), minutesAndSeconds(page.secondsLeft))
+                Accessible.role: Accessible.StaticText
+                Accessible.name: plainText(text)
+            }
+
+            // From the clock rather than by counting ticks, which a busy window may miss.
+            Timer {
+                interval: 1000
+                repeat: true
+                running: page.secondsLeft > 0
+                onTriggered: page.secondsLeft = Math.max(0, Math.ceil((page.searchEnds - Date.now())
+                                                                       / 1000))
+            }
+
             Image {
                 id: detailImage
                 objectName: "detailImage"
@@ -87,6 +137,8 @@ Rectangle {
                 anchors.bottom: parent.bottom
                 anchors.bottomMargin: page.margin + appVersionBlockHeight
                 source: page.detailView
+                Accessible.role: Accessible.Graphic
+                Accessible.name: qsTrId("id-page3-image-detail")
             }
         }
     }

@@ -33,6 +33,8 @@ Rectangle {
                 anchors.centerIn: parent
                 source: page.generalView
                 fillMode: Image.PreserveAspectFit
+                Accessible.role: Accessible.Graphic
+                Accessible.name: substitute(qsTrId("id-page4-image"), core.deviceName())
             }
         }
 
@@ -90,6 +92,7 @@ Rectangle {
                 minimumValue: 0
                 maximumValue: 100
                 value: 0
+                Accessible.name: qsTrId("id-page4-progress")
             }
 
             Connections {

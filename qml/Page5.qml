@@ -83,6 +83,17 @@ Rectangle {
                 anchors.centerIn: parent
                 source: page.generalView
                 fillMode: Image.PreserveAspectFit
+                Accessible.role: Accessible.Graphic
+                Accessible.name: {
+                    switch (page.generalView) {
+                    case page.generalViewSuccess:
+                        return qsTrId("id-page5-image-success")
+                    case page.generalViewUpToDate:
+                        return qsTrId("id-page5-image-uptodate")
+                    default:
+                        return qsTrId("id-page5-image-failure")
+                    }
+                }
             }
         }
 
@@ -138,10 +149,11 @@ Rectangle {
                 anchors.bottomMargin: page.margin + appVersionBlockHeight
                 text: qsTrId("id-page5-quit")
                 Accessible.name: plainText(text)
+                // Read with the name when the button takes the focus as the page appears.
+                Accessible.description: plainText(title.text + "<br>" + description.text)
                 onClicked: page.quitButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(quitButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(quitButton, event)
-                Keys.onReleased: noteKeyRelease(event)
             }
         }
     }

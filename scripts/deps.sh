@@ -28,6 +28,7 @@ packages=(
     libfuse3-dev fuse3 pkg-config # faultfs, the failing volume of the fault tests
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev
+    python3-pyatspi at-spi2-core dbus # what a screen reader reads, for tst_wizard
 )
 
 if [ "${1:-}" = demo ]; then

@@ -110,7 +110,7 @@ bool runOnce(
             failure = QStringLiteral("initialize refused");
             return false;
         }
-        core.setFindTimeoutForTesting(outcome == Outcome::NotFound ? 300 : 10000);
+        core.setFindTimeout(outcome == Outcome::NotFound ? 300 : 10000);
         QEventLoop loop;
         const auto finish = [&] {
             finished = true;

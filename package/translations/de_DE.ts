@@ -103,5 +103,53 @@
         <source>Quit</source>
         <translation>Beenden</translation>
     </message>
+    <message id="id-page3-waiting">
+        <source>Waiting for %1...</source>
+        <translation>Noch %1 warten...</translation>
+    </message>
+    <message id="id-page4-progress">
+        <source>Update progress</source>
+        <translation>Fortschritt der Aktualisierung</translation>
+    </message>
+    <message id="id-page1-image">
+        <source>%1 being powered off</source>
+        <translation>%1 wird ausgeschaltet</translation>
+    </message>
+    <message id="id-page1-image-detail">
+        <source>Detail: the power button</source>
+        <translation>Detail: der Ein-/Ausschalter</translation>
+    </message>
+    <message id="id-page2-image">
+        <source>%1 connected to this computer with the USB cable</source>
+        <translation>%1 ist über das USB-Kabel mit diesem Computer verbunden</translation>
+    </message>
+    <message id="id-page2-image-detail">
+        <source>Detail: the USB port</source>
+        <translation>Detail: der USB-Anschluss</translation>
+    </message>
+    <message id="id-page3-image">
+        <source>A paperclip pushes the Firmware update button while %1 is powered on</source>
+        <translation>Eine Büroklammer drückt die Firmware-Update-Taste, während %1 eingeschaltet wird</translation>
+    </message>
+    <message id="id-page3-image-detail">
+        <source>Detail: the small hole on the back of the device</source>
+        <translation>Detail: das kleine Loch auf der Rückseite des Geräts</translation>
+    </message>
+    <message id="id-page4-image">
+        <source>%1 receives the new firmware</source>
+        <translation>%1 erhält die neue Firmware</translation>
+    </message>
+    <message id="id-page5-image-success">
+        <source>The update succeeded</source>
+        <translation>Die Aktualisierung ist gelungen</translation>
+    </message>
+    <message id="id-page5-image-failure">
+        <source>The update failed</source>
+        <translation>Die Aktualisierung ist fehlgeschlagen</translation>
+    </message>
+    <message id="id-page5-image-uptodate">
+        <source>The firmware is up to date</source>
+        <translation>Die Firmware ist auf dem neuesten Stand</translation>
+    </message>
 </context>
 </TS>

@@ -103,5 +103,53 @@
         <source>Quit</source>
         <translation>Quit</translation>
     </message>
+    <message id="id-page3-waiting">
+        <source>Waiting for %1...</source>
+        <translation>Waiting for %1...</translation>
+    </message>
+    <message id="id-page4-progress">
+        <source>Update progress</source>
+        <translation>Update progress</translation>
+    </message>
+    <message id="id-page1-image">
+        <source>%1 being powered off</source>
+        <translation>%1 being powered off</translation>
+    </message>
+    <message id="id-page1-image-detail">
+        <source>Detail: the power button</source>
+        <translation>Detail: the power button</translation>
+    </message>
+    <message id="id-page2-image">
+        <source>%1 connected to this computer with the USB cable</source>
+        <translation>%1 connected to this computer with the USB cable</translation>
+    </message>
+    <message id="id-page2-image-detail">
+        <source>Detail: the USB port</source>
+        <translation>Detail: the USB port</translation>
+    </message>
+    <message id="id-page3-image">
+        <source>A paperclip pushes the Firmware update button while %1 is powered on</source>
+        <translation>A paperclip pushes the Firmware update button while %1 is powered on</translation>
+    </message>
+    <message id="id-page3-image-detail">
+        <source>Detail: the small hole on the back of the device</source>
+        <translation>Detail: the small hole on the back of the device</translation>
+    </message>
+    <message id="id-page4-image">
+        <source>%1 receives the new firmware</source>
+        <translation>%1 receives the new firmware</translation>
+    </message>
+    <message id="id-page5-image-success">
+        <source>The update succeeded</source>
+        <translation>The update succeeded</translation>
+    </message>
+    <message id="id-page5-image-failure">
+        <source>The update failed</source>
+        <translation>The update failed</translation>
+    </message>
+    <message id="id-page5-image-uptodate">
+        <source>The firmware is up to date</source>
+        <translation>The firmware is up to date</translation>
+    </message>
 </context>
 </TS>

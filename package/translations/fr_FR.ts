@@ -103,5 +103,53 @@
         <source>Quit</source>
         <translation>Quitter</translation>
     </message>
+    <message id="id-page3-waiting">
+        <source>Waiting for %1...</source>
+        <translation>Encore %1 d'attente...</translation>
+    </message>
+    <message id="id-page4-progress">
+        <source>Update progress</source>
+        <translation>Progression de la mise à jour</translation>
+    </message>
+    <message id="id-page1-image">
+        <source>%1 being powered off</source>
+        <translation>Mise hors tension de %1</translation>
+    </message>
+    <message id="id-page1-image-detail">
+        <source>Detail: the power button</source>
+        <translation>Détail : le bouton d'alimentation</translation>
+    </message>
+    <message id="id-page2-image">
+        <source>%1 connected to this computer with the USB cable</source>
+        <translation>%1 relié à cet ordinateur par le câble USB</translation>
+    </message>
+    <message id="id-page2-image-detail">
+        <source>Detail: the USB port</source>
+        <translation>Détail : le port USB</translation>
+    </message>
+    <message id="id-page3-image">
+        <source>A paperclip pushes the Firmware update button while %1 is powered on</source>
+        <translation>Un trombone appuie sur le bouton de mise à jour du micrologiciel pendant la mise sous tension de %1</translation>
+    </message>
+    <message id="id-page3-image-detail">
+        <source>Detail: the small hole on the back of the device</source>
+        <translation>Détail : le petit trou à l'arrière de l'appareil</translation>
+    </message>
+    <message id="id-page4-image">
+        <source>%1 receives the new firmware</source>
+        <translation>%1 reçoit le nouveau micrologiciel</translation>
+    </message>
+    <message id="id-page5-image-success">
+        <source>The update succeeded</source>
+        <translation>La mise à jour a réussi</translation>
+    </message>
+    <message id="id-page5-image-failure">
+        <source>The update failed</source>
+        <translation>La mise à jour a échoué</translation>
+    </message>
+    <message id="id-page5-image-uptodate">
+        <source>The firmware is up to date</source>
+        <translation>Le micrologiciel est à jour</translation>
+    </message>
 </context>
 </TS>

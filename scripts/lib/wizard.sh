@@ -77,7 +77,22 @@ wizard_wait_page() {
     return 1
 }
 
+# wizard_wait_settled [PageN] [SECONDS]: until the page shown last (PageN, when given) takes
+# input, once it has slid into place; a key or click before that is lost.
+wizard_wait_settled() {
+    local page=${1:-Page} seconds=${2:-10} last
+    for _ in $(seq $((seconds * 10))); do
+        last=$(grep -a -E "tarsel.ui: (shown|settled) " "$WIZARD_LOG" | tail -n1 || true)
+        [[ $last == *"tarsel.ui: settled $page"* ]] && return 0
+        sleep 0.1
+    done
+    echo "$page did not settle; the updater's log:" >&2
+    cat "$WIZARD_LOG" >&2
+    return 1
+}
+
 wizard_key() {
+    wizard_wait_settled
     xdotool windowfocus --sync "$WIZARD_WINDOW"
     xdotool key "$1"
 }

@@ -14,6 +14,6 @@ int main(int argc, char *argv[])
         return 1;
     if (const int timeout = qEnvironmentVariableIntValue("TARSEL_TEST_FIND_TIMEOUT_MS");
         timeout > 0)
-        core->setFindTimeoutForTesting(timeout);
+        core->setFindTimeout(timeout);
     return app.exec();
 }

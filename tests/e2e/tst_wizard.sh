@@ -4,10 +4,13 @@
 set -eEuo pipefail
 bin=$1 packaged=$2 src=$(cd "$(dirname "$0")/../.." && pwd) name=start readonly_volume= runs=0
 command -v xdotool >/dev/null || { echo "SKIP: needs xdotool (scripts/deps.sh)" && exit 77; }
+/usr/bin/python3 -c "import pyatspi" 2>/dev/null && [ -x /usr/libexec/at-spi-bus-launcher ] \
+    || { echo "SKIP: needs python3-pyatspi and at-spi2-core (scripts/deps.sh)" && exit 77; }
 . "$src/scripts/lib/wizard.sh"
 work=$(mktemp -d /tmp/tst_wizard.XXXXXX)
 cleanup() {
     if [ -n "${WIZARD_PID:-}" ]; then kill "$WIZARD_PID" 2>/dev/null || true; fi
+    stop_screen_reader_bus
     if [ -n "$readonly_volume" ]; then umount "$readonly_volume" || true; fi
     wizard_stop_xvfb
     rm -rf "$work"
@@ -24,22 +27,64 @@ mkdir "$work/build" && ln -s "$bin" "$work/build/bin" && cd "$work"
 wizard_start_xvfb
 unset LC_ALL LC_MESSAGES LANGUAGE
 
+# A session bus and the accessibility bus beside it, as a desktop runs them for a screen reader.
+start_screen_reader_bus() {
+    mkdir -m 700 "$work/run" && export XDG_RUNTIME_DIR=$work/run
+    dbus-daemon --session --nofork --print-address=3 3>"$work/session-bus" 2>/dev/null &
+    session_bus=$!
+    for _ in $(seq 50); do [ -s "$work/session-bus" ] && break; sleep 0.1; done
+    export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/session-bus")
+    /usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
+    bus_launcher=$!
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+# The launcher's bus starts the registry, which outlives them both unless stopped by its pid.
+stop_screen_reader_bus() {
+    local bus registry
+    if [ -n "${bus_launcher:-}" ]; then
+        bus=$(pgrep -P "$bus_launcher" || true)
+        registry=$(for b in $bus; do pgrep -P "$b"; done || true)
+        kill $registry "$bus_launcher" 2>/dev/null || true
+        bus_launcher=
+    fi
+    if [ -n "${session_bus:-}" ]; then kill "$session_bus" 2>/dev/null || true; fi
+    session_bus=
+    unset QT_LINUX_ACCESSIBILITY_ALWAYS_ON DBUS_SESSION_BUS_ADDRESS
+}
+# reads PATTERN...: fails unless each pattern matches one of the objects a screen reader finds
+# (tests/e2e/atspi_names.py), "%1" standing for any text.
+reads() {
+    local objects line pattern found
+    objects=$(timeout 20 /usr/bin/python3 "$src/tests/e2e/atspi_names.py" TarselUpdater)
+    for pattern in "$@"; do
+        found=
+        while IFS= read -r line; do
+            if [[ $line == ${pattern//%1/*} ]]; then found=1; fi
+        done <<<"$objects"
+        [ -n "$found" ] || fail "a screen reader finds no \"$pattern\" in: $objects"
+    done
+}
+
 sum() { { md5sum <"$1"; } 2>/dev/null || echo absent; }
 shown() { grep -q "tarsel.ui: shown $1.qml" "$WIZARD_LOG"; }
 has() { [[ " $how " == *" $1 "* ]]; }
-# At a distance from the window's bottom-right corner, once the page has slid into place.
+# click PAGE X Y [SECONDS]: at a distance from the window's bottom-right corner once the page has
+# settled; with SECONDS, a second click that long after the first.
 click() {
-    sleep 0.7
+    wizard_wait_settled "$1"
     eval "$(xdotool getwindowgeometry --shell "$WIZARD_WINDOW")"
-    xdotool mousemove --window "$WIZARD_WINDOW" $((WIDTH - $1)) $((HEIGHT - $2)) click 1
+    xdotool mousemove --window "$WIZARD_WINDOW" $((WIDTH - $2)) $((HEIGHT - $3)) click 1 \
+        ${4:+sleep "$4" click 1}
 }
-# At a finger's pace: a press within 25 ms of the last release is taken for key repeat.
-press() { sleep 0.2 && wizard_key Return; }
+press() { wizard_wait_settled "$1" && wizard_key Return; }
 
-# walk NAME TAG LANG CODE [mouse|held-return|no-file|read-only|force|too-late...]
+# walk NAME TAG LANG CODE [mouse|held-KEY|double-click-SECONDS|no-file|read-only|force|too-late|
+#                          no-gl|screen-reader...]
 walk() {
     name=$1 how=${*:5}
     local tag=$2 lang=$3 code=$4 program=$bin/TarselUpdater args=() firmware before title
+    # Remote X without indirect GLX: the server claims OpenGL, but no context can be created.
+    if has no-gl; then export LIBGL_ALWAYS_INDIRECT=1; else unset LIBGL_ALWAYS_INDIRECT; fi
     wizard_simulate "$work/sim$((++runs))" "$tag"
     firmware=$WIZARD_VOLUME/firmware.bin
     if has no-file; then rm "$firmware"; fi
@@ -51,49 +96,81 @@ walk() {
     fi
     if has force; then args=(--force-mode); fi
     if has too-late; then program=$bin/TarselUpdater-testing; fi
+    if has screen-reader; then start_screen_reader_bus; fi
     LANG=$lang.UTF-8 TARSEL_TEST_FIND_TIMEOUT_MS=2000 \
         wizard_start "$program" "$work/log$runs" "${args[@]}"
     # The title from the language's catalogue, or from English.
     local ts=$src/package/translations/$lang.ts && [ -f "$ts" ] || ts=${ts%/*}/en_US.ts
     title=$(sed -n '/id-application-title/,/message>/s/.*<translation>\(.*\)<.*/\1/p' "$ts")
     [ "$(xdotool getwindowname "$WIZARD_WINDOW")" = "$title" ] || fail "window title"
+    text() { sed -n "/\"$1\"/,/message>/s/.*<translation>\(.*\)<.*/\1/p" "$ts"; }
+    local held=${how#*held-} double=${how#*double-click-}
+    held=${held%% *} double=${double%% *}
+    [[ $how == *held-* ]] || held=
+    [[ $how == *double-click-* ]] || double=
     for page in 1 2 3; do
         [ "$(wizard_wait_page Page$page)" = 0 ] || fail "Page$page"
         # The Next buttons' centres; Return on Page 3 must not reach Page 2's hidden Next.
-        if has mouse; then
-            click 63 53
-        elif has held-return && [ $page = 1 ]; then
+        if [ -n "$held" ] && [ $page = 1 ]; then
             # Long enough for the server's key repeat to start and land on Page 2's Next.
-            xdotool windowfocus --sync "$WIZARD_WINDOW" keydown Return sleep 1.5 keyup Return
-            wizard_wait_page Page2 >/dev/null && sleep 0.3
+            wizard_wait_settled Page1
+            xdotool windowfocus --sync "$WIZARD_WINDOW" keydown "$held" sleep 1.5 keyup "$held"
+            wizard_wait_settled Page2 && sleep 0.3
+            grep -q "tarsel.ui: key repeat" "$WIZARD_LOG" || fail "the held key did not repeat"
             if shown Page3; then fail "a held key started the search"; fi
+        elif [ -n "$double" ] && [ $page = 1 ]; then
+            # Page 2's Back and Next slide in under the pointer.
+            click Page1 63 53 "$double" && wizard_wait_settled Page2 && sleep 0.3
+            [ "$(grep -c "tarsel.ui: shown" "$WIZARD_LOG")" = 2 ] || fail "a double click went on"
+        elif has mouse; then
+            click Page$page 63 53
         else
-            # A busy window may take a press for key repeat or lose it: up to two more tries. A
-            # press too many lands on Page 3, which ignores it.
-            press
-            for _ in 1 2; do
-                [ $page = 3 ] || wizard_wait_page Page$((page + 1)) 3 >/dev/null 2>&1 || press
-            done
+            press Page$page
         fi
     done
     if ! has too-late; then wizard_plug; fi
+    if has screen-reader; then
+        # Page 4 stays for five seconds.
+        wizard_wait_page Page4 >/dev/null
+        reads "progress bar|$(text id-page4-progress)||" "image|$(text id-page4-image)||"
+    fi
     # A successful write shows its progress for five seconds.
     [ "$(wizard_wait_page Page5 15)" = "$code" ] || fail "error code"
     if has too-late; then wizard_plug && sleep 0.5; fi
     # Page 4 is reached by a passed check, also when the write then fails.
     if [ "$code" = 0 ] || [ "$code" = 5 ]; then shown Page4; else ! shown Page4; fi || fail "Page4"
-    if has mouse; then click 63 83; else press; fi
+    if has screen-reader; then
+        wizard_wait_settled Page5
+        # The result is read with the button that takes the focus.
+        reads "image|$(text id-page5-image-success)||" \
+            "push button|$(text id-page5-quit)|$(text id-page5-title-successful)%1|focused"
+    fi
+    if has mouse; then click Page5 63 83; else press Page5; fi
     timeout 10 tail --pid="$WIZARD_PID" -f /dev/null && wizard_wait_exit && WIZARD_PID=
     [ "$WIZARD_EXIT" = 0 ] || fail "exit code $WIZARD_EXIT"
     if [ "$code" = 0 ]; then cmp -s "$firmware" "$packaged"; else
         [ "$(sum "$firmware")" = "$before" ]; fi || fail "the volume's firmware"
     # Any QML warning (a missing image, an unknown name) is a fault of the window.
     if grep "qrc:/qml/" "$WIZARD_LOG"; then fail "QML warnings"; fi
+    if has no-gl; then grep -q "software renderer" "$WIZARD_LOG" || fail "no renderer warning"; fi
+    stop_screen_reader_bus
 }
 
-walk "older firmware replaced, by mouse, in German" 3-1.0.0.1 de_DE 0 mouse
-walk "same version is up to date, Japanese falls back to English" 3-1.0.0.2 ja_JP 4
-walk "other hardware refused, in French, Return held on Page 1" 7-1.0.0.1 fr_FR 3 held-return
-walk "volume without firmware.bin" 3-1.0.0.1 en_US 2 no-file
-walk "force mode lets other hardware through to a read-only volume" 7-1.0.0.1 en_US 5 force read-only
+# Without a display the offscreen platform claims OpenGL and cannot create a context.
+name="offscreen without OpenGL"
+env -u DISPLAY QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="tarsel.ui.debug=true" \
+    "$bin/TarselUpdater" >"$work/offscreen.log" 2>&1 &
+WIZARD_PID=$! WIZARD_LOG=$work/offscreen.log
+wizard_wait_page Page1 >/dev/null && grep -q "software renderer" "$WIZARD_LOG" || fail "Page1"
+kill "$WIZARD_PID" && wizard_wait_exit && WIZARD_PID=
+
+walk "older firmware replaced, by mouse, in German, without OpenGL, read by a screen reader" \
+    3-1.0.0.1 de_DE 0 mouse no-gl screen-reader
+walk "same version is up to date, Japanese falls back to English, Space held on Page 1" \
+    3-1.0.0.2 ja_JP 4 held-space
+walk "other hardware refused, in French, Return held on Page 1" 7-1.0.0.1 fr_FR 3 held-Return
+walk "volume without firmware.bin, a double click on Page 1" 3-1.0.0.1 en_US 2 no-file \
+    double-click-0.15
+walk "force mode lets other hardware through to a read-only volume, a slow double click" \
+    7-1.0.0.1 en_US 5 force read-only double-click-0.3
 walk "search times out, the product on too late" 3-1.0.0.1 en_US 1 too-late

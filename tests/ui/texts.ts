@@ -88,5 +88,9 @@
         <source>Quit</source>
         <translation>Quit</translation>
     </message>
+    <message id="id-page3-waiting">
+        <source>Waiting %1</source>
+        <translation>Waiting %1</translation>
+    </message>
 </context>
 </TS>
