@@ -16,6 +16,8 @@ packages=(
     libfuse3-dev fuse3 pkg-config # faultfs, the failing volume of the fault tests
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev
+    # the real UDisks2 of the detector's tests and bench/udisks: system bus, udevd, ext4 on loop
+    udisks2 udev dbus e2fsprogs mount
 )
 
 # One query for them all: test.sh calls this once per stage, and a query per package took seconds.
