@@ -89,7 +89,13 @@ bool LinuxDetector::isProduct(const SysfsWalk &sysfs, quint32 major, quint32 min
 {
     const QString blockDevice = sysfs.blockDevice(major, minor, source);
     UsbDisk disk;
-    if (blockDevice.isEmpty() || !sysfs.usbDiskOf(blockDevice, disk)) {
+    // Pseudo file systems (proc, tmpfs, ...) fill most of the table; they are not worth a line.
+    if (blockDevice.isEmpty()) {
+        if (source.startsWith(QLatin1String("/dev/")))
+            qCDebug(lcDetector) << what << "has no block device in sysfs";
+        return false;
+    }
+    if (!sysfs.usbDiskOf(blockDevice, disk)) {
         qCDebug(lcDetector) << what << "is not on a USB device";
         return false;
     }
