@@ -8,6 +8,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 QString environmentOr(const char *name, const QString &fallback)
@@ -77,6 +79,7 @@ void LinuxDetector::start(const QString &vid, const QString &pid, const QString 
             && isProduct(sysfs, mount.major, mount.minor, mount.source, mount.mountPoint))
             mount.uniqueId = MountTableWatcher::uniqueMountId(mount.mountPoint);
     }
+    startMounts = knownMounts;
     delete udisks;
     udisks = new UDisksWatch(this);
     connect(udisks, &UDisksWatch::fileSystemsAppeared, this, &LinuxDetector::onFileSystemsAppeared);
@@ -166,8 +169,7 @@ void LinuxDetector::report(const QString &mountPoint)
         detectedCallback();
 }
 
-void LinuxDetector::onFileSystemsAppeared(
-    const QVector<UDisksFileSystem> &fileSystems, bool initial)
+void LinuxDetector::onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileSystems)
 {
     const SysfsWalk sysfs(sysfsRootPath);
     QString mountedAtStart;
@@ -190,9 +192,16 @@ void LinuxDetector::onFileSystemsAppeared(
             timer->start(mountGraceMs());
             continue;
         }
-        // A mount made since start is a change of the table, reported from there.
-        const QString point = mountPointOf(knownMounts, fileSystem.major, fileSystem.minor);
-        if (!initial || point.isNull()) {
+        // The table reports every mount made since start; those made before, only UDisks2 tells.
+        // It may tell late: a change event can take the file system away and bring it back.
+        QVector<MountEntry> sinceStart;
+        for (const MountEntry &mount : qAsConst(knownMounts)) {
+            if (std::any_of(startMounts.cbegin(), startMounts.cend(),
+                    [&mount](const MountEntry &old) { return old.sameMount(mount); }))
+                sinceStart.append(mount);
+        }
+        const QString point = mountPointOf(sinceStart, fileSystem.major, fileSystem.minor);
+        if (point.isNull() || startMountReported) {
             qCDebug(lcDetector) << what << "was mounted after the search began";
             continue;
         }
@@ -200,8 +209,10 @@ void LinuxDetector::onFileSystemsAppeared(
         if (mountedAtStart.isNull() || point > mountedAtStart)
             mountedAtStart = point;
     }
-    if (!mountedAtStart.isNull())
-        report(mountedAtStart);
+    if (mountedAtStart.isNull())
+        return;
+    startMountReported = true;
+    report(mountedAtStart);
 }
 
 void LinuxDetector::onFileSystemRemoved(const QString &object)

@@ -39,7 +39,7 @@ public:
 
 private:
     void onMountTableChanged();
-    void onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileSystems, bool initial);
+    void onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileSystems);
     void onFileSystemRemoved(const QString &object);
     void mountUnlessMounted(const UDisksFileSystem &fileSystem);
     bool isProduct(const SysfsWalk &sysfs, quint32 major, quint32 minor, const QString &source,
@@ -51,6 +51,8 @@ private:
     QString sysfsRootPath;
     MountTableWatcher *watcher = nullptr;
     QVector<MountEntry> knownMounts;
+    QVector<MountEntry> startMounts;
+    bool startMountReported = false;
     QString recognisedPath;
     UDisksWatch *udisks = nullptr;
     QHash<QString, QTimer *> pendingMounts;

@@ -111,7 +111,7 @@ bool UDisksWatch::start()
                 found.append(fileSystem(it.key().path()));
         }
         qCDebug(lcDetector) << "UDisks2 knows" << found.size() << "file system(s)";
-        emit fileSystemsAppeared(found, true);
+        emit fileSystemsAppeared(found);
     });
     return true;
 }
@@ -157,7 +157,7 @@ UDisksFileSystem UDisksWatch::fileSystem(const QString &object) const
 void UDisksWatch::onInterfacesAdded(const QDBusObjectPath &object, const InterfaceProperties &added)
 {
     if (learn(object.path(), added))
-        emit fileSystemsAppeared({ fileSystem(object.path()) }, false);
+        emit fileSystemsAppeared({ fileSystem(object.path()) });
 }
 
 void UDisksWatch::onInterfacesRemoved(const QDBusObjectPath &object, const QStringList &removed)

@@ -36,8 +36,8 @@ public:
     void mount(const QString &object);
 
 signals:
-    // Those present at start() come in one batch with initial set, later ones as they appear.
-    void fileSystemsAppeared(const QVector<UDisksFileSystem> &fileSystems, bool initial);
+    // Those present at start() come in one batch, later ones as they appear.
+    void fileSystemsAppeared(const QVector<UDisksFileSystem> &fileSystems);
     void fileSystemRemoved(const QString &object);
 
 private:
