@@ -14,21 +14,18 @@ demo=(
 )
 
 packages=(
-    build-essential cmake git
-    qtbase5-dev qtdeclarative5-dev qttools5-dev qttools5-dev-tools
-    qml-module-qtquick2 qml-module-qtquick-controls qml-module-qtquick-layouts
-    qml-module-qtquick-window2 qml-module-qttest
-    libgl1-mesa-dri fonts-lato
-    xvfb xauth xdotool imagemagick
-    librsvg2-bin # the window icon, drawn at build time from the installed SVG
+    "${demo[@]}"
+    git qml-module-qttest
     clang-format
     dpkg-dev file lintian appstream desktop-file-utils
-    strace time
+    time # bench/update reads peak memory through /usr/bin/time
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 # the Windows code's compile checks, 64- and 32-bit
     libfuse3-dev fuse3 pkg-config # faultfs, the failing volume of the fault tests
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev
     python3-pyatspi at-spi2-core dbus # what a screen reader reads, for tst_wizard
+    # the real UDisks2 of the detector's tests and bench/udisks: system bus, udevd, ext4 on loop
+    udisks2 udev e2fsprogs mount
 )
 
 if [ "${1:-}" = demo ]; then

@@ -1,14 +1,33 @@
 #include "linuxdetector.h"
 
+#include "detectorlog.h"
 #include "mounttablewatcher.h"
 #include "sysfswalk.h"
+#include "udiskswatch.h"
 #include "usbidmatch.h"
+
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
 QString environmentOr(const char *name, const QString &fallback)
 {
     return qEnvironmentVariableIsEmpty(name) ? fallback : qEnvironmentVariable(name);
+}
+
+// The mount point of a whole file system on this device; the last one when there are several,
+// as the later drive letter wins on Windows. Null when it is not mounted.
+QString mountPointOf(const QVector<MountEntry> &mounts, quint32 major, quint32 minor)
+{
+    QString found;
+    for (const MountEntry &mount : mounts) {
+        if (mount.major == major && mount.minor == minor && mount.root == QLatin1String("/")
+            && (found.isNull() || mount.mountPoint > found))
+            found = mount.mountPoint;
+    }
+    return found;
 }
 
 } // namespace
@@ -31,6 +50,13 @@ QString LinuxDetector::mountTablePath()
     return environmentOr("TARSEL_MOUNTINFO", QStringLiteral("/proc/self/mountinfo"));
 }
 
+int LinuxDetector::mountGraceMs()
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue("TARSEL_MOUNT_GRACE_MS", &ok);
+    return ok && value >= 0 ? value : 1500;
+}
+
 void LinuxDetector::start(const QString &vid, const QString &pid, const QString &productString)
 {
     Q_UNUSED(productString);
@@ -44,6 +70,49 @@ void LinuxDetector::start(const QString &vid, const QString &pid, const QString 
     watcher->start();
     QByteArray table;
     knownMounts = watcher->read(table) ? parseMountTable(table) : QVector<MountEntry>();
+    // A simulated table has no real devices behind it for UDisks2 to mount.
+    if (!watcher->isKernelTable())
+        return;
+    const SysfsWalk sysfs(sysfsRootPath);
+    for (MountEntry &mount : knownMounts) {
+        if (mount.root == QLatin1String("/")
+            && isProduct(sysfs, mount.major, mount.minor, mount.source, mount.mountPoint))
+            mount.uniqueId = MountTableWatcher::uniqueMountId(mount.mountPoint);
+    }
+    startMounts = knownMounts;
+    delete udisks;
+    udisks = new UDisksWatch(this);
+    connect(udisks, &UDisksWatch::fileSystemsAppeared, this, &LinuxDetector::onFileSystemsAppeared);
+    connect(udisks, &UDisksWatch::fileSystemRemoved, this, &LinuxDetector::onFileSystemRemoved);
+    udisks->start();
+}
+
+bool LinuxDetector::isProduct(const SysfsWalk &sysfs, quint32 major, quint32 minor,
+    const QString &source, const QString &what) const
+{
+    const QString blockDevice = sysfs.blockDevice(major, minor, source);
+    UsbDisk disk;
+    // Pseudo file systems (proc, tmpfs, ...) fill most of the table; they are not worth a line.
+    if (blockDevice.isEmpty()) {
+        if (source.startsWith(QLatin1String("/dev/")))
+            qCDebug(lcDetector) << what << "has no block device in sysfs";
+        return false;
+    }
+    if (!sysfs.usbDiskOf(blockDevice, disk)) {
+        qCDebug(lcDetector) << what << "is not on a USB device";
+        return false;
+    }
+    if (!disk.removable) {
+        qCDebug(lcDetector) << what << "is on a USB disk that is not removable";
+        return false;
+    }
+    if (!UsbIdMatch::matches(vid, pid, disk.idVendor, disk.idProduct)) {
+        qCDebug(lcDetector) << what << "is on another USB device:"
+                            << UsbIdMatch::deviceText(disk.idVendor, disk.idProduct);
+        return false;
+    }
+    qCDebug(lcDetector) << what << "is on the product";
+    return true;
 }
 
 void LinuxDetector::onMountTableChanged()
@@ -52,29 +121,116 @@ void LinuxDetector::onMountTableChanged()
     // An unreadable table says nothing; forgetting every mount would make them all arrive later.
     if (!watcher->read(table))
         return;
-    const QVector<MountEntry> current = parseMountTable(table);
+    QVector<MountEntry> current = parseMountTable(table);
+    if (watcher->isKernelTable()) {
+        // The product's mounts carry their unique id, so a replaced one is seen as new.
+        QHash<int, const MountEntry *> product;
+        for (const MountEntry &mount : knownMounts) {
+            if (mount.uniqueId != 0)
+                product.insert(mount.id, &mount);
+        }
+        for (MountEntry &mount : current) {
+            const MountEntry *known = product.value(mount.id);
+            if (known && known->major == mount.major && known->minor == mount.minor
+                && known->mountPoint == mount.mountPoint)
+                mount.uniqueId = MountTableWatcher::uniqueMountId(mount.mountPoint);
+        }
+    }
     const QVector<MountEntry> arrived = newMounts(knownMounts, current);
-    knownMounts = current;
 
     const SysfsWalk sysfs(sysfsRootPath);
     QString found;
     for (const MountEntry &mount : arrived) {
         // A bind mount of a subfolder is not the volume, even on the product's disk.
-        if (mount.root != QLatin1String("/"))
+        if (mount.root != QLatin1String("/")
+            || !isProduct(sysfs, mount.major, mount.minor, mount.source, mount.mountPoint))
             continue;
-        const QString blockDevice = sysfs.blockDevice(mount.major, mount.minor, mount.source);
-        UsbDisk disk;
-        if (blockDevice.isEmpty() || !sysfs.usbDiskOf(blockDevice, disk) || !disk.removable
-            || !UsbIdMatch::matches(vid, pid, disk.idVendor, disk.idProduct))
-            continue;
+        if (watcher->isKernelTable()) {
+            for (MountEntry &entry : current) {
+                if (entry.id == mount.id && entry.mountPoint == mount.mountPoint)
+                    entry.uniqueId = MountTableWatcher::uniqueMountId(entry.mountPoint);
+            }
+        }
         // Several volumes of the product in one change: the last one wins, as the later drive
         // letter does on Windows.
         if (found.isNull() || mount.mountPoint > found)
             found = mount.mountPoint;
     }
-    if (found.isNull())
-        return;
-    recognisedPath = found.endsWith(QLatin1Char('/')) ? found : found + QLatin1Char('/');
+    knownMounts = current;
+    if (!found.isNull())
+        report(found);
+}
+
+void LinuxDetector::report(const QString &mountPoint)
+{
+    recognisedPath
+        = mountPoint.endsWith(QLatin1Char('/')) ? mountPoint : mountPoint + QLatin1Char('/');
     if (detectedCallback)
         detectedCallback();
+}
+
+void LinuxDetector::onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileSystems)
+{
+    const SysfsWalk sysfs(sysfsRootPath);
+    QString mountedAtStart;
+    for (const UDisksFileSystem &fileSystem : fileSystems) {
+        const QString what = QStringLiteral("%1 (%2)").arg(fileSystem.device, fileSystem.object);
+        if (!isProduct(sysfs, fileSystem.major, fileSystem.minor, fileSystem.device, what))
+            continue;
+        if (!fileSystem.mounted) {
+            if (pendingMounts.contains(fileSystem.object))
+                continue;
+            qCDebug(lcDetector) << what << "is not mounted; UDisks2 mounts it in" << mountGraceMs()
+                                << "ms unless someone else does";
+            auto *timer = new QTimer(this);
+            timer->setSingleShot(true);
+            connect(timer, &QTimer::timeout, this, [this, fileSystem] {
+                delete pendingMounts.take(fileSystem.object);
+                mountUnlessMounted(fileSystem);
+            });
+            pendingMounts.insert(fileSystem.object, timer);
+            timer->start(mountGraceMs());
+            continue;
+        }
+        // The table reports every mount made since start; those made before, only UDisks2 tells.
+        // It may tell late: a change event can take the file system away and bring it back.
+        QVector<MountEntry> sinceStart;
+        for (const MountEntry &mount : qAsConst(knownMounts)) {
+            if (std::any_of(startMounts.cbegin(), startMounts.cend(),
+                    [&mount](const MountEntry &old) { return old.sameMount(mount); }))
+                sinceStart.append(mount);
+        }
+        const QString point = mountPointOf(sinceStart, fileSystem.major, fileSystem.minor);
+        if (point.isNull() || startMountReported) {
+            qCDebug(lcDetector) << what << "was mounted after the search began";
+            continue;
+        }
+        qCDebug(lcDetector) << what << "was already mounted at" << point;
+        if (mountedAtStart.isNull() || point > mountedAtStart)
+            mountedAtStart = point;
+    }
+    if (mountedAtStart.isNull())
+        return;
+    startMountReported = true;
+    report(mountedAtStart);
+}
+
+void LinuxDetector::onFileSystemRemoved(const QString &object)
+{
+    if (QTimer *timer = pendingMounts.take(object)) {
+        qCDebug(lcDetector) << object << "went away before it was mounted";
+        delete timer;
+    }
+}
+
+void LinuxDetector::mountUnlessMounted(const UDisksFileSystem &fileSystem)
+{
+    QByteArray table;
+    if (watcher->read(table)
+        && !mountPointOf(parseMountTable(table), fileSystem.major, fileSystem.minor).isNull()) {
+        qCDebug(lcDetector) << fileSystem.device << "was mounted by someone else";
+        return;
+    }
+    qCDebug(lcDetector) << "Asking UDisks2 to mount" << fileSystem.device;
+    udisks->mount(fileSystem.object);
 }

@@ -3,16 +3,22 @@
 #include "idetector.h"
 #include "mounttable.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QVector>
 #include <functional>
 
 class MountTableWatcher;
+class QTimer;
+class SysfsWalk;
+class UDisksWatch;
+struct UDisksFileSystem;
 
 // Recognises the product's volume when it is mounted: every change of the mount table is
 // compared with the last one, and each new mount of a whole file system is traced through sysfs
-// to its USB device. GUI thread only.
+// to its USB device. Where UDisks2 runs, it also reports the product's volume already mounted at
+// start and has UDisks2 mount one that nobody mounts. GUI thread only.
 class LinuxDetector : public QObject, public IDetector
 {
     Q_OBJECT
@@ -27,14 +33,27 @@ public:
     // The system roots, overridden by TARSEL_SYSFS_ROOT and TARSEL_MOUNTINFO.
     static QString sysfsRoot();
     static QString mountTablePath();
+    // How long a desktop's automounter is given before UDisks2 is asked to mount; overridden by
+    // TARSEL_MOUNT_GRACE_MS.
+    static int mountGraceMs();
 
 private:
     void onMountTableChanged();
+    void onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileSystems);
+    void onFileSystemRemoved(const QString &object);
+    void mountUnlessMounted(const UDisksFileSystem &fileSystem);
+    bool isProduct(const SysfsWalk &sysfs, quint32 major, quint32 minor, const QString &source,
+        const QString &what) const;
+    void report(const QString &mountPoint);
 
     QString vid;
     QString pid;
     QString sysfsRootPath;
     MountTableWatcher *watcher = nullptr;
     QVector<MountEntry> knownMounts;
+    QVector<MountEntry> startMounts;
+    bool startMountReported = false;
     QString recognisedPath;
+    UDisksWatch *udisks = nullptr;
+    QHash<QString, QTimer *> pendingMounts;
 };

@@ -15,13 +15,18 @@ struct MountEntry
     QString mountPoint;
     QString fsType;
     QString source;
+    // The kernel's never reused id of the mount (0: not read or not known). The table is read
+    // after the fact, so a mount undone and redone in between can come back with the same id,
+    // device and mount point; only this tells it apart.
+    quint64 uniqueId = 0;
 
     // The kernel reuses mount ids, so a mount is only the same mount when its device and mount
     // point are the same too.
     bool sameMount(const MountEntry &other) const
     {
         return id == other.id && major == other.major && minor == other.minor
-            && mountPoint == other.mountPoint;
+            && mountPoint == other.mountPoint
+            && (uniqueId == 0 || other.uniqueId == 0 || uniqueId == other.uniqueId);
     }
 };
 

@@ -7,8 +7,13 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
+
+#ifndef STATX_MNT_ID_UNIQUE
+#define STATX_MNT_ID_UNIQUE 0x00004000U
+#endif
 
 namespace {
 constexpr long procSuperMagic = 0x9fa0;
@@ -87,4 +92,16 @@ bool MountTableWatcher::read(QByteArray &table)
     }
     table = result;
     return true;
+}
+
+quint64 MountTableWatcher::uniqueMountId(const QString &mountPoint)
+{
+    // Cached attributes only: a network file system whose server is gone must not block here.
+    struct statx info = {};
+    if (::statx(AT_FDCWD, QFile::encodeName(mountPoint).constData(),
+            AT_NO_AUTOMOUNT | AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_MNT_ID_UNIQUE, &info)
+            != 0
+        || !(info.stx_mask & STATX_MNT_ID_UNIQUE))
+        return 0;
+    return info.stx_mnt_id;
 }

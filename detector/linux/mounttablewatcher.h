@@ -25,6 +25,10 @@ public:
 
     bool isKernelTable() const { return descriptor >= 0; }
 
+    // The never reused id of the mount on top of a mount point; 0 where the kernel cannot tell
+    // (before Linux 6.8) or the path is gone.
+    static quint64 uniqueMountId(const QString &mountPoint);
+
 signals:
     void changed();
 

@@ -1,0 +1,187 @@
+// Time from a loop device's appearance to DeviceDetector::detected, the volume mounted
+// - by the detector through UDisks2, after its grace period and with none;
+// - by a stand-in for a desktop's automounter, which asks UDisks2 to mount as soon as UDisks2
+//   announces the file system, while the detector only watches the mount table (the path of a
+//   desktop that automounts).
+// Needs root and a running system bus, udevd and udisksd: run.sh starts them.
+#include "devicedetector.h"
+#include "fakesysfs.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <QtDBus>
+
+#include <algorithm>
+
+namespace {
+
+const QString udisks = QStringLiteral("org.freedesktop.UDisks2");
+const QString fileSystemInterface = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
+
+QTextStream out(stdout);
+
+QString runOutput(const QString &program, const QStringList &arguments, bool *ok)
+{
+    QProcess process;
+    process.start(program, arguments);
+    *ok = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+void wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+QString objectOf(const QString &device)
+{
+    return QStringLiteral("/org/freedesktop/UDisks2/block_devices/") + device.mid(5);
+}
+
+void callFileSystem(const QString &device, const QString &method, bool async)
+{
+    QDBusMessage call
+        = QDBusMessage::createMethodCall(udisks, objectOf(device), fileSystemInterface, method);
+    call << QVariantMap();
+    if (async)
+        QDBusConnection::systemBus().asyncCall(call);
+    else
+        QDBusConnection::systemBus().call(call);
+}
+
+// Mounts a file system on the device as soon as UDisks2 announces it, as a desktop does.
+class Automounter : public QObject
+{
+    Q_OBJECT
+public:
+    QString device;
+
+    Automounter()
+    {
+        QDBusConnection::systemBus().connect(udisks, QStringLiteral("/org/freedesktop/UDisks2"),
+            QStringLiteral("org.freedesktop.DBus.ObjectManager"), QStringLiteral("InterfacesAdded"),
+            this, SLOT(onInterfacesAdded(QDBusMessage)));
+    }
+
+private slots:
+    void onInterfacesAdded(const QDBusMessage &message)
+    {
+        const QList<QVariant> arguments = message.arguments();
+        if (device.isEmpty() || arguments.size() < 2
+            || arguments.at(0).value<QDBusObjectPath>().path() != objectOf(device))
+            return;
+        const auto interfaces
+            = qdbus_cast<QMap<QString, QVariantMap>>(arguments.at(1).value<QDBusArgument>());
+        if (interfaces.contains(fileSystemInterface))
+            callFileSystem(device, QStringLiteral("Mount"), true);
+    }
+};
+
+// One round; milliseconds from the attach to detected, negative when nothing came in 20 s.
+double measure(FakeSysfs &sysfs, const QString &image, Automounter *automounter)
+{
+    bool ok = false;
+    const QString device = runOutput(QStringLiteral("losetup"), { QStringLiteral("-f") }, &ok);
+    const quint32 minor = device.mid(9).toUInt();
+    if (!ok
+        || !sysfs.addUsbDisk(
+            QStringLiteral("1-2"), "1a2b\n", "3c4d\n", device.mid(5), 7, minor, true, 0))
+        return -1;
+    DeviceDetector detector;
+    detector.start(QStringLiteral("0x1a2b"), QStringLiteral("0x3c4d"), QString());
+    // Armed and settled: the detector has had UDisks2's answer.
+    wait(300);
+    if (automounter)
+        automounter->device = device;
+    QEventLoop loop;
+    QElapsedTimer timer;
+    qint64 elapsed = -1;
+    QObject::connect(&detector, &DeviceDetector::detected, &loop, [&] {
+        elapsed = timer.nsecsElapsed();
+        loop.quit();
+    });
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    timer.start();
+    runOutput(QStringLiteral("losetup"), { device, image }, &ok);
+    if (ok && elapsed < 0)
+        loop.exec();
+    if (automounter)
+        automounter->device.clear();
+    callFileSystem(device, QStringLiteral("Unmount"), false);
+    runOutput(QStringLiteral("losetup"), { QStringLiteral("-d"), device }, &ok);
+    wait(300);
+    return elapsed < 0 ? -1 : elapsed / 1e6;
+}
+
+void report(const QString &name, QVector<double> samples)
+{
+    const int rounds = samples.size();
+    samples.erase(std::remove(samples.begin(), samples.end(), -1.0), samples.end());
+    std::sort(samples.begin(), samples.end());
+    if (samples.isEmpty()) {
+        out << name << ": nothing detected in " << rounds << " rounds\n";
+        return;
+    }
+    out << QStringLiteral("%1: %2 rounds, median %3 ms, min %4 ms, max %5 ms, missed %6\n")
+               .arg(name)
+               .arg(rounds)
+               .arg(samples.at(samples.size() / 2), 0, 'f', 1)
+               .arg(samples.first(), 0, 'f', 1)
+               .arg(samples.last(), 0, 'f', 1)
+               .arg(rounds - samples.size());
+    out.flush();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 5;
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("product"));
+    bool ok = false;
+    if (!QFile(image).open(QIODevice::WriteOnly) || !QFile::resize(image, 8 << 20)) {
+        out << "cannot create " << image << "\n";
+        return 1;
+    }
+    runOutput(QStringLiteral("mkfs.ext4"),
+        { QStringLiteral("-q"), QStringLiteral("-L"), QStringLiteral("TARSEL"), image }, &ok);
+    if (!ok || !QDBusConnection::systemBus().interface()->isServiceRegistered(udisks)) {
+        out << "needs mkfs.ext4 and UDisks2 on the system bus (bench/udisks/run.sh)\n";
+        return 1;
+    }
+    FakeSysfs sysfs(dir.filePath(QStringLiteral("sys")));
+    qputenv("TARSEL_SYSFS_ROOT", QFile::encodeName(sysfs.root()));
+    qunsetenv("TARSEL_MOUNTINFO");
+
+    Automounter automounter;
+    const struct
+    {
+        const char *name;
+        const char *grace;
+        Automounter *mounter;
+    } modes[] = {
+        { "mounted by an automounter (detector watches the table)", "600000", &automounter },
+        { "mounted by the detector through UDisks2, default grace", "", nullptr },
+        { "mounted by the detector through UDisks2, no grace", "0", nullptr },
+    };
+    for (const auto &mode : modes) {
+        qputenv("TARSEL_MOUNT_GRACE_MS", mode.grace);
+        QVector<double> samples;
+        for (int i = 0; i < rounds; ++i)
+            samples.append(measure(sysfs, image, mode.mounter));
+        report(QString::fromLatin1(mode.name), samples);
+    }
+    return 0;
+}
+
+#include "udiskslatency.moc"

@@ -1,0 +1,3 @@
+#include "detectorlog.h"
+
+Q_LOGGING_CATEGORY(lcDetector, "tarsel.detector", QtInfoMsg)
