@@ -151,6 +151,7 @@ void Core::findDevice()
         [this, findTimer](const QString &mountPath) {
             findTimer->stop();
             m_device = new Device(mountPath, this);
+            m_volumeId = volumeIdOf(mountPath);
             const bool ok = !m_device->isEmpty();
             // The pages run the check and the write inside this emission.
             emit deviceFound(ok);
@@ -198,6 +199,8 @@ void Core::checkFirmware()
         return failCheck(ErrorCode::CheckFirmwareError);
     }
 
+    if (!onVolume(devicePath))
+        return failCheck(ErrorCode::CheckFirmwareError);
     const std::unique_ptr<FirmwareInfo> deviceInfo = readFirmwareInfo(devicePath);
     if (!deviceInfo) {
         if (passCheckForRecovery())
@@ -220,6 +223,11 @@ QString Core::firmwareTargetPath() const
 {
     return m_device ? QDir::cleanPath(m_device->mountPath() + QStringLiteral("/firmware.bin"))
                     : QString();
+}
+
+bool Core::onVolume(const QString &path) const
+{
+    return m_volumeId != 0 && volumeIdOf(path) == m_volumeId;
 }
 
 bool Core::passCheckForRecovery()
@@ -259,11 +267,23 @@ void Core::updateFirmware()
     // Deleting first and finding no room after would leave the product without firmware.
     if (devicePath.isEmpty() || !hasRoomFor(devicePath, QFileInfo(packagedPath).size()))
         return failUpdate();
+    if (!onVolume(nothingToDelete ? target.absolutePath() : devicePath))
+        return failUpdate();
     if (!nothingToDelete && !deviceFile.remove())
         return failUpdate();
 
+    // A volume detached since leaves its mount point behind, on the computer's own disk: the
+    // file is created by path, so where it landed is checked before and after.
+    if (!onVolume(target.absolutePath()))
+        return failUpdate();
     if (!createNewFile(deviceFile, QIODevice::Unbuffered))
         return failUpdate();
+    if (volumeIdOf(deviceFile) != m_volumeId) {
+        // Opened from a descriptor, the file no longer knows its name.
+        deviceFile.close();
+        QFile::remove(devicePath);
+        return failUpdate();
+    }
     QFile packagedFile(packagedPath);
     if (!packagedFile.open(QIODevice::ReadOnly))
         return failUpdate();
@@ -277,7 +297,9 @@ void Core::updateFirmware()
     deviceFile.close();
     packagedFile.close();
 
-    if (!filesEqual(m_device->firmwareFilePath(), packagedPath))
+    // filesEqual ends on the file still at the path; the path must still be on the volume.
+    const QString writtenPath = m_device->firmwareFilePath();
+    if (!onVolume(writtenPath) || !filesEqual(writtenPath, packagedPath) || !onVolume(writtenPath))
         return failUpdate();
 
     auto *progressTimer = new QTimer(this);

@@ -86,6 +86,7 @@ private:
     // Passes the check for firmware.bin missing, empty or untagged, in recovery mode only.
     bool passCheckForRecovery();
     QString firmwareTargetPath() const;
+    bool onVolume(const QString &path) const;
     void failUpdate();
 
     ErrorCode::ErrorCodeEnum m_errorCode = ErrorCode::NoError;
@@ -95,4 +96,6 @@ private:
     std::unique_ptr<FirmwareInfo> newFirmwareInfo;
     QPointer<DeviceDetector> m_deviceDetector;
     int findTimeout = 300000;
+    // The file system found at the mount path: what the steps read and write must be on it.
+    quint64 m_volumeId = 0;
 };
