@@ -92,6 +92,15 @@ private slots:
             succeeds ? expected
                      : expected + CoreRun::failed("firmwareUpdated", "UpdateFirmwareError"));
         QCOMPARE(run.activeTimers(), succeeds ? 2 : 0);
+        // The detail line carries the system's own reason where it gave one.
+        const QMap<QString, int> errors { { "unlink-eio", EIO }, { "create-erofs", EROFS },
+            { "write-enospc", ENOSPC }, { "fsync-eio", EIO }, { "fsyncdir-eio", EIO } };
+        const QString details = run.core->errorDetails();
+        QVERIFY2(succeeds ? details.isEmpty()
+                          : !details.isEmpty()
+                    && (!errors.contains(volume)
+                        || details.contains(qt_error_string(errors[volume]))),
+            qPrintable(details));
         QCOMPARE(CoreRun::readFile(precious), QByteArray("precious"));
         if (volume.startsWith("detach")) // nothing written where the volume was
             QCOMPARE(QDir(mounted->path)
