@@ -3,6 +3,7 @@
 #include "core.h"
 #include "externalresources.h"
 #include "qmlengine.h"
+#include "runlog.h"
 #include "scenegraphbackend.h"
 
 #include <QCommandLineParser>
@@ -54,6 +55,8 @@ Core *startUpdater()
     // The desktop entry's id and icon: shells match the window to its menu entry by them.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.corvel.TarselUpdater"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    // Start-up messages are held for the log; a start that fails leaves no log behind.
+    auto log = std::make_unique<RunLog>();
 
     bool ok = false;
     // Owned here only until Core takes it: a failed start frees what it made.
@@ -71,6 +74,8 @@ Core *startUpdater()
     }
 
     fallBackToSoftwareRendering();
+    log->open(core.get());
+    log.release()->setParent(core.get());
     // Core and the QML engine live until the process ends.
     setupQmlEngine(core.get());
     return core.release();

@@ -137,7 +137,7 @@ void Core::findDevice()
     // device tells); without a package there is nothing to look for.
     if (m_device || !m_deviceDetector || !m_productResource) {
         endStep(QStringLiteral("search"), false, QStringLiteral("not ready to search"));
-        noteDetails("id-details-search-failed", QString());
+        noteDetails("id-page5-details-search-failed", QString());
         emit deviceFound(false);
         setErrorCode(ErrorCode::FindDeviceError);
         return;
@@ -149,7 +149,7 @@ void Core::findDevice()
         const QString seconds = QString::number(findTimer->interval() / 1000);
         endStep(QStringLiteral("search"), false,
             QStringLiteral("no product within %1 seconds").arg(seconds));
-        noteDetails("id-details-search-timeout", seconds);
+        noteDetails("id-page5-details-search-timeout", seconds);
         emit deviceFound(false);
         setErrorCode(ErrorCode::FindDeviceError);
     });
@@ -162,7 +162,7 @@ void Core::findDevice()
             const bool ok = !m_device->isEmpty();
             endStep(QStringLiteral("search"), ok, ok ? QString() : QStringLiteral("no mount path"));
             if (!ok)
-                noteDetails("id-details-search-failed", QString());
+                noteDetails("id-page5-details-search-failed", QString());
             // The pages run the check and the write inside this emission.
             emit deviceFound(ok);
             if (!ok)
@@ -208,26 +208,26 @@ void Core::checkFirmware()
     const QString notFound = QStringLiteral("no product found");
     if (!newFirmwareInfo || !m_productResource || !m_device)
         return failCheck(ErrorCode::CheckFirmwareError,
-            m_device ? "id-details-package-unreadable" : "id-details-search-failed",
+            m_device ? "id-page5-details-package-unreadable" : "id-page5-details-search-failed",
             m_device ? QStringLiteral("no version tag") : notFound);
 
     const QString packagedPath = m_productResource->firmwarePath();
     const QFileInfo packaged(packagedPath);
     if (!packaged.exists() || !packaged.isFile())
-        return failCheck(ErrorCode::CheckFirmwareError, "id-details-package-unreadable",
+        return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
             QStringLiteral("not a file"));
 
     if (!forceMode()) {
         QFile file(packagedPath);
         if (!file.open(QIODevice::ReadOnly))
             return failCheck(
-                ErrorCode::CheckFirmwareError, "id-details-package-unreadable", file.errorString());
+                ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable", file.errorString());
         QCryptographicHash hash(QCryptographicHash::Md5);
         if (!hash.addData(&file))
             return failCheck(
-                ErrorCode::CheckFirmwareError, "id-details-package-unreadable", file.errorString());
+                ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable", file.errorString());
         if (!checksumMatches(hash.result(), m_productResource->firmwareMd5()))
-            return failCheck(ErrorCode::CheckFirmwareError, "id-details-package-damaged",
+            return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-damaged",
                 QStringLiteral("packaged firmware does not match its checksum"));
     }
 
@@ -236,23 +236,23 @@ void Core::checkFirmware()
     if (devicePath.isEmpty() || !onDevice.exists() || !onDevice.isFile()) {
         if (passCheckForRecovery())
             return;
-        return failCheck(ErrorCode::CheckFirmwareError, "id-details-firmware-missing",
+        return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-firmware-missing",
             QStringLiteral("no regular firmware.bin on the volume"));
     }
 
     if (!onVolume(devicePath))
-        return failCheck(ErrorCode::CheckFirmwareError, "id-details-volume-changed",
+        return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-volume-changed",
             QStringLiteral("firmware.bin is not on the volume found"));
     const std::unique_ptr<FirmwareInfo> deviceInfo = readFirmwareInfo(devicePath);
     if (!deviceInfo) {
         if (passCheckForRecovery())
             return;
-        return failCheck(ErrorCode::CheckFirmwareError, "id-details-firmware-untagged",
+        return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-firmware-untagged",
             QStringLiteral("no version tag in firmware.bin on the volume"));
     }
 
     if (!forceMode() && deviceInfo->hardwareId != newFirmwareInfo->hardwareId)
-        return failCheck(ErrorCode::FirmwareBad_HWError, "id-details-other-hardware",
+        return failCheck(ErrorCode::FirmwareBad_HWError, "id-page5-details-other-hardware",
             QStringLiteral("hardware %1, the package's %2")
                 .arg(deviceInfo->hardwareId)
                 .arg(newFirmwareInfo->hardwareId));
@@ -305,7 +305,7 @@ void Core::updateFirmware()
     m_stepClock.start();
     const QString volumeChanged = QStringLiteral("the volume found is no longer at its path");
     if (!m_productResource || !m_device)
-        return failUpdate("delete", "id-details-search-failed", QStringLiteral("no product found"));
+        return failUpdate("delete", "id-page5-details-search-failed", QStringLiteral("no product found"));
 
     const QString packagedPath = m_productResource->firmwarePath();
     QString devicePath = m_device->firmwareFilePath();
@@ -320,42 +320,42 @@ void Core::updateFirmware()
     // Deleting first and finding no room after would leave the product without firmware.
     const qint64 size = QFileInfo(packagedPath).size();
     if (devicePath.isEmpty())
-        return failUpdate("delete", "id-details-remove", QStringLiteral("firmware.bin is gone"));
+        return failUpdate("delete", "id-page5-details-remove", QStringLiteral("firmware.bin is gone"));
     if (!hasRoomFor(devicePath, size))
-        return failUpdate("delete", "id-details-no-room", QString::number(size));
+        return failUpdate("delete", "id-page5-details-no-room", QString::number(size));
     if (!onVolume(nothingToDelete ? target.absolutePath() : devicePath))
-        return failUpdate("delete", "id-details-volume-changed", volumeChanged);
+        return failUpdate("delete", "id-page5-details-volume-changed", volumeChanged);
     if (!nothingToDelete && !deviceFile.remove())
-        return failUpdate("delete", "id-details-remove", deviceFile.errorString());
+        return failUpdate("delete", "id-page5-details-remove", deviceFile.errorString());
     endStep(QStringLiteral("delete"), true,
         nothingToDelete ? QStringLiteral("nothing to delete") : QString());
 
     // A volume detached since leaves its mount point behind, on the computer's own disk: the
     // file is created by path, so where it landed is checked before and after.
     if (!onVolume(target.absolutePath()))
-        return failUpdate("create", "id-details-volume-changed", volumeChanged);
+        return failUpdate("create", "id-page5-details-volume-changed", volumeChanged);
     if (!createNewFile(deviceFile, QIODevice::Unbuffered))
-        return failUpdate("create", "id-details-create", qt_error_string());
+        return failUpdate("create", "id-page5-details-create", qt_error_string());
     if (volumeIdOf(deviceFile) != m_volumeId) {
         // Opened from a descriptor, the file no longer knows its name.
         deviceFile.close();
         QFile::remove(devicePath);
-        return failUpdate("create", "id-details-volume-changed", volumeChanged);
+        return failUpdate("create", "id-page5-details-volume-changed", volumeChanged);
     }
     endStep(QStringLiteral("create"), true);
     QFile packagedFile(packagedPath);
     if (!packagedFile.open(QIODevice::ReadOnly))
-        return failUpdate("write", "id-details-package-unreadable", packagedFile.errorString());
+        return failUpdate("write", "id-page5-details-package-unreadable", packagedFile.errorString());
 
     const QByteArray image = packagedFile.readAll();
     if (deviceFile.write(image) == -1)
-        return failUpdate("write", "id-details-write", deviceFile.errorString());
+        return failUpdate("write", "id-page5-details-write", deviceFile.errorString());
     endStep(QStringLiteral("write"), true, QStringLiteral("%1 bytes").arg(image.size()));
     // Success is only reported for bytes the device really holds.
     if (!syncToDevice(deviceFile, devicePath)) {
         const QString reason = deviceFile.error() != QFileDevice::NoError ? deviceFile.errorString()
                                                                           : qt_error_string();
-        return failUpdate("sync", "id-details-sync", reason);
+        return failUpdate("sync", "id-page5-details-sync", reason);
     }
     endStep(QStringLiteral("sync"), true);
     deviceFile.close();
@@ -364,9 +364,9 @@ void Core::updateFirmware()
     // filesEqual ends on the file still at the path; the path must still be on the volume.
     const QString writtenPath = m_device->firmwareFilePath();
     if (!onVolume(writtenPath))
-        return failUpdate("verify", "id-details-volume-changed", volumeChanged);
+        return failUpdate("verify", "id-page5-details-volume-changed", volumeChanged);
     if (!filesEqual(writtenPath, packagedPath) || !onVolume(writtenPath))
-        return failUpdate("verify", "id-details-verify",
+        return failUpdate("verify", "id-page5-details-verify",
             QStringLiteral("firmware.bin read back differs or could not be read"));
     endStep(QStringLiteral("verify"), true);
 

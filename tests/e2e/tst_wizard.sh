@@ -26,6 +26,7 @@ trap 'fail "line $LINENO"' ERR
 mkdir "$work/build" && ln -s "$bin" "$work/build/bin" && cd "$work"
 wizard_start_xvfb
 unset LC_ALL LC_MESSAGES LANGUAGE
+export XDG_STATE_HOME=$work/state # the updater's run logs
 
 # A session bus and the accessibility bus beside it, as a desktop runs them for a screen reader.
 start_screen_reader_bus() {
@@ -150,6 +151,16 @@ walk() {
     [ "$WIZARD_EXIT" = 0 ] || fail "exit code $WIZARD_EXIT"
     if [ "$code" = 0 ]; then cmp -s "$firmware" "$packaged"; else
         [ "$(sum "$firmware")" = "$before" ]; fi || fail "the volume's firmware"
+    # Each run's log ends in its outcome; a failure's detail line names the system's reason.
+    local names=(success FindDeviceError CheckFirmwareError FirmwareBad_HWError
+        FirmwareSame_FWError UpdateFirmwareError) runlog
+    runlog=$(ls -t "$XDG_STATE_HOME"/TarselUpdater/logs/*.log | head -n1)
+    grep -q "outcome: ${names[code]}" "$runlog" || fail "run log $runlog"
+    if has read-only; then
+        grep -q "tarsel.ui: details .*: Read-only file system" "$WIZARD_LOG" || fail "page 5 details"
+        grep -q "details: .*: Read-only file system" "$runlog" || fail "run log details"
+    fi
+    if has no-file; then grep -q "tarsel.ui: details .*--recover" "$WIZARD_LOG" || fail "hint"; fi
     # Any QML warning (a missing image, an unknown name) is a fault of the window.
     if grep "qrc:/qml/" "$WIZARD_LOG"; then fail "QML warnings"; fi
     if has no-gl; then grep -q "software renderer" "$WIZARD_LOG" || fail "no renderer warning"; fi
