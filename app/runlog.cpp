@@ -81,8 +81,9 @@ void RunLog::write(const QString &text)
 bool RunLog::open(Core *core)
 {
     const QString dir = folder();
-    const QString stamp
-        = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString stamp = now.toUTC().toString(
+        QStringLiteral("yyyyMMdd-HHmmss-zzz")); // UTC: sorts across clock changes
     const QString prefix = QCoreApplication::applicationName() + QLatin1Char('-');
     {
         QMutexLocker lock(&mutex);
@@ -100,7 +101,7 @@ bool RunLog::open(Core *core)
         const QString header
             = QStringLiteral("%1 %2, run started %3\n")
                   .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(),
-                      QDateTime::currentDateTime().toString(Qt::ISODate));
+                      now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate));
         file.write(header.toUtf8());
         file.write(held.join(QString()).toUtf8());
         held.clear();

@@ -145,7 +145,10 @@ Rectangle {
                 id: detailsBlock
                 objectName: "detailsBlock"
                 readonly property string details: core.errorDetails || ""
-                anchors.top: description.bottom
+                // Right under the description's text, within the room the description keeps.
+                anchors.top: description.top
+                anchors.topMargin: Math.min(description.contentHeight, description.height)
+                                   + page.margin
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.bottom: parent.bottom
@@ -165,9 +168,11 @@ Rectangle {
                     maximumLineCount: 3
                     elide: Text.ElideRight
                     textFormat: Text.PlainText
-                    text: detailsBlock.details
+                    // An option such as --recover is not broken across lines (shown only; the
+                    // copy keeps plain hyphens).
+                    text: detailsBlock.details.replace(/--(\w)/g, "-\u2060-\u2060$1")
                     Accessible.role: Accessible.StaticText
-                    Accessible.name: text
+                    Accessible.name: detailsBlock.details
                 }
 
                 // Controls 1 has no clipboard of its own; an edit that is never shown lends its.

@@ -27,6 +27,8 @@ mkdir "$work/build" && ln -s "$bin" "$work/build/bin" && cd "$work"
 wizard_start_xvfb
 unset LC_ALL LC_MESSAGES LANGUAGE
 export XDG_STATE_HOME=$work/state # the updater's run logs
+logs=$XDG_STATE_HOME/TarselUpdater/logs && mkdir -p "$logs"
+for n in 10 11 12 13 14 15 16 17 18; do touch "$logs/TarselUpdater-20200101-000000-0$n.log"; done
 
 # A session bus and the accessibility bus beside it, as a desktop runs them for a screen reader.
 start_screen_reader_bus() {
@@ -185,3 +187,6 @@ walk "volume without firmware.bin, a double click on Page 1" 3-1.0.0.1 en_US 2 n
 walk "force mode lets other hardware through to a read-only volume, a slow double click" \
     7-1.0.0.1 en_US 5 force read-only double-click-0.3
 walk "search times out, the product on too late" 3-1.0.0.1 en_US 1 too-late
+# The newest ten logs are kept: the six runs' and four of the older ones.
+ls "$logs" | grep -c . | grep -qx 10 && [ -e "$logs/TarselUpdater-20200101-000000-015.log" ] &&
+    [ ! -e "$logs/TarselUpdater-20200101-000000-014.log" ] || fail "old logs pruned: $(ls "$logs")"
