@@ -2,8 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRecursiveMutex>
 #include <QObject>
+#include <QRecursiveMutex>
 #include <QStringList>
 
 class Core;

@@ -220,12 +220,12 @@ void Core::checkFirmware()
     if (!forceMode()) {
         QFile file(packagedPath);
         if (!file.open(QIODevice::ReadOnly))
-            return failCheck(
-                ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable", file.errorString());
+            return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
+                file.errorString());
         QCryptographicHash hash(QCryptographicHash::Md5);
         if (!hash.addData(&file))
-            return failCheck(
-                ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable", file.errorString());
+            return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
+                file.errorString());
         if (!checksumMatches(hash.result(), m_productResource->firmwareMd5()))
             return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-damaged",
                 QStringLiteral("packaged firmware does not match its checksum"));
@@ -305,7 +305,8 @@ void Core::updateFirmware()
     m_stepClock.start();
     const QString volumeChanged = QStringLiteral("the volume found is no longer at its path");
     if (!m_productResource || !m_device)
-        return failUpdate("delete", "id-page5-details-search-failed", QStringLiteral("no product found"));
+        return failUpdate(
+            "delete", "id-page5-details-search-failed", QStringLiteral("no product found"));
 
     const QString packagedPath = m_productResource->firmwarePath();
     QString devicePath = m_device->firmwareFilePath();
@@ -320,7 +321,8 @@ void Core::updateFirmware()
     // Deleting first and finding no room after would leave the product without firmware.
     const qint64 size = QFileInfo(packagedPath).size();
     if (devicePath.isEmpty())
-        return failUpdate("delete", "id-page5-details-remove", QStringLiteral("firmware.bin is gone"));
+        return failUpdate(
+            "delete", "id-page5-details-remove", QStringLiteral("firmware.bin is gone"));
     if (!hasRoomFor(devicePath, size))
         return failUpdate("delete", "id-page5-details-no-room", QString::number(size));
     if (!onVolume(nothingToDelete ? target.absolutePath() : devicePath))
@@ -345,7 +347,8 @@ void Core::updateFirmware()
     endStep(QStringLiteral("create"), true);
     QFile packagedFile(packagedPath);
     if (!packagedFile.open(QIODevice::ReadOnly))
-        return failUpdate("write", "id-page5-details-package-unreadable", packagedFile.errorString());
+        return failUpdate(
+            "write", "id-page5-details-package-unreadable", packagedFile.errorString());
 
     const QByteArray image = packagedFile.readAll();
     if (deviceFile.write(image) == -1)
