@@ -55,10 +55,10 @@ Core *startUpdater()
     // The desktop entry's id and icon: shells match the window to its menu entry by them.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.corvel.TarselUpdater"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
-    // Start-up messages are held for the log; a start that fails leaves no log behind.
-    auto log = std::make_unique<RunLog>();
 
     bool ok = false;
+    // Start-up messages are held for the log; a start that fails leaves no log behind.
+    auto log = std::make_unique<RunLog>();
     // Owned here only until Core takes it: a failed start frees what it made.
     std::unique_ptr<ProductResource> resource(
         initExternalResources(QCoreApplication::applicationDirPath(), ok));

@@ -153,7 +153,7 @@ Rectangle {
                 anchors.right: parent.right
                 anchors.bottom: parent.bottom
                 visible: details !== ""
-                Component.onCompleted: if (visible) console.debug(uiLog, "details", details)
+                Component.onCompleted: if (details !== "") console.debug(uiLog, "details", details)
 
                 Text {
                     id: detailsText
