@@ -321,10 +321,11 @@ void Core::updateFirmware()
     // Deleting first and finding no room after would leave the product without firmware.
     const qint64 size = QFileInfo(packagedPath).size();
     if (devicePath.isEmpty())
-        return failUpdate(
-            "delete", "id-page5-details-remove", QStringLiteral("firmware.bin is gone"));
+        return failUpdate("delete", "id-page5-details-firmware-missing",
+            QStringLiteral("firmware.bin is gone since the check"));
     if (!hasRoomFor(devicePath, size))
-        return failUpdate("delete", "id-page5-details-no-room", QString::number(size));
+        return failUpdate(
+            "delete", "id-page5-details-no-room", QStringLiteral("no room for %1 bytes").arg(size));
     if (!onVolume(nothingToDelete ? target.absolutePath() : devicePath))
         return failUpdate("delete", "id-page5-details-volume-changed", volumeChanged);
     if (!nothingToDelete && !deviceFile.remove())
@@ -351,9 +352,12 @@ void Core::updateFirmware()
             "write", "id-page5-details-package-unreadable", packagedFile.errorString());
 
     const QByteArray image = packagedFile.readAll();
-    if (deviceFile.write(image) == -1)
+    const qint64 written = deviceFile.write(image);
+    if (written == -1)
         return failUpdate("write", "id-page5-details-write", deviceFile.errorString());
-    endStep(QStringLiteral("write"), true, QStringLiteral("%1 bytes").arg(image.size()));
+    // A short write is left for the comparison to catch, as the log shows.
+    endStep(QStringLiteral("write"), true,
+        QStringLiteral("%1 of %2 bytes").arg(written).arg(image.size()));
     // Success is only reported for bytes the device really holds.
     if (!syncToDevice(deviceFile, devicePath)) {
         const QString reason = deviceFile.error() != QFileDevice::NoError ? deviceFile.errorString()

@@ -184,8 +184,8 @@
         <translation>Die Firmware des Produkts ist für andere Hardware bestimmt.</translation>
     </message>
     <message id="id-page5-details-no-room">
-        <source>The volume has no room for the new firmware.bin (%1 bytes).</source>
-        <translation>Auf dem Laufwerk ist kein Platz für die neue firmware.bin (%1 Byte).</translation>
+        <source>The volume has no room for the new firmware.bin.</source>
+        <translation>Auf dem Laufwerk ist kein Platz für die neue firmware.bin.</translation>
     </message>
     <message id="id-page5-details-remove">
         <source>firmware.bin on the volume could not be removed: %1</source>

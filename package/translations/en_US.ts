@@ -184,8 +184,8 @@
         <translation>The product's firmware is for other hardware.</translation>
     </message>
     <message id="id-page5-details-no-room">
-        <source>The volume has no room for the new firmware.bin (%1 bytes).</source>
-        <translation>The volume has no room for the new firmware.bin (%1 bytes).</translation>
+        <source>The volume has no room for the new firmware.bin.</source>
+        <translation>The volume has no room for the new firmware.bin.</translation>
     </message>
     <message id="id-page5-details-remove">
         <source>firmware.bin on the volume could not be removed: %1</source>

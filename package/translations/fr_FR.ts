@@ -184,8 +184,8 @@
         <translation>Le micrologiciel du produit est destiné à un autre matériel.</translation>
     </message>
     <message id="id-page5-details-no-room">
-        <source>The volume has no room for the new firmware.bin (%1 bytes).</source>
-        <translation>Le volume n'a pas assez de place pour le nouveau firmware.bin (%1 octets).</translation>
+        <source>The volume has no room for the new firmware.bin.</source>
+        <translation>Le volume n'a pas assez de place pour le nouveau firmware.bin.</translation>
     </message>
     <message id="id-page5-details-remove">
         <source>firmware.bin on the volume could not be removed: %1</source>
