@@ -108,13 +108,15 @@ bool Core::modeSet(const QStringList &arguments, const QCommandLineOption &optio
 bool Core::forceMode() const
 {
     static const QCommandLineOption option = forceModeOption();
-    return modeSet(QCoreApplication::arguments(), option);
+    return modeSet(
+        m_modeArguments.isEmpty() ? QCoreApplication::arguments() : m_modeArguments, option);
 }
 
 bool Core::recoveryMode() const
 {
     static const QCommandLineOption option = recoverOption();
-    return modeSet(QCoreApplication::arguments(), option);
+    return modeSet(
+        m_modeArguments.isEmpty() ? QCoreApplication::arguments() : m_modeArguments, option);
 }
 
 void Core::setErrorCode(ErrorCode::ErrorCodeEnum errorCode)
