@@ -108,15 +108,13 @@ bool Core::modeSet(const QStringList &arguments, const QCommandLineOption &optio
 bool Core::forceMode() const
 {
     static const QCommandLineOption option = forceModeOption();
-    return modeSet(
-        m_modeArguments.isEmpty() ? QCoreApplication::arguments() : m_modeArguments, option);
+    return modeSet(QCoreApplication::arguments(), option);
 }
 
 bool Core::recoveryMode() const
 {
     static const QCommandLineOption option = recoverOption();
-    return modeSet(
-        m_modeArguments.isEmpty() ? QCoreApplication::arguments() : m_modeArguments, option);
+    return modeSet(QCoreApplication::arguments(), option);
 }
 
 void Core::setErrorCode(ErrorCode::ErrorCodeEnum errorCode)

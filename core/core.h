@@ -57,9 +57,6 @@ public:
     // Whether arguments set option, read as forceMode and recoveryMode read the process's: by a
     // parser that knows the two mode options only, so any other option turns both off.
     static bool modeSet(const QStringList &arguments, const QCommandLineOption &option);
-    // For a front end whose command line holds options of its own, which would turn both modes
-    // off: the modes are then read from arguments (program name first) instead.
-    void setModeArguments(const QStringList &arguments) { m_modeArguments = arguments; }
 
     // One line on the first failure of the run: the step, and the system's reason where it gave
     // one; in the package's language, the reason as the system says it. Empty until then.
@@ -116,5 +113,4 @@ private:
     quint64 m_volumeId = 0;
     QElapsedTimer m_stepClock;
     QString m_errorDetails;
-    QStringList m_modeArguments;
 };

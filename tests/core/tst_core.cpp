@@ -59,11 +59,6 @@ private slots:
         probe.start(QCoreApplication::applicationFilePath(), QStringList { "probe" } + arguments);
         QVERIFY(probe.waitForFinished(30000) && probe.exitCode() == 0);
         QCOMPARE(QString::fromLatin1(probe.readAllStandardOutput()), output);
-        // A front end with options of its own hands Core the same arguments.
-        Core core;
-        core.setModeArguments(QStringList { "front-end" } + arguments);
-        QCOMPARE(QStringLiteral("%1 %2\n").arg(int(core.forceMode())).arg(int(core.recoveryMode())),
-            output);
     }
 
     void initializesFromThePackage()
