@@ -3,6 +3,7 @@
 #include "core.h"
 #include "externalresources.h"
 #include "qmlengine.h"
+#include "runlog.h"
 #include "scenegraphbackend.h"
 
 #include <QCommandLineParser>
@@ -56,6 +57,8 @@ Core *startUpdater()
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
 
     bool ok = false;
+    // Start-up messages are held for the log; a start that fails leaves no log behind.
+    auto log = std::make_unique<RunLog>();
     // Owned here only until Core takes it: a failed start frees what it made.
     std::unique_ptr<ProductResource> resource(
         initExternalResources(QCoreApplication::applicationDirPath(), ok));
@@ -71,6 +74,8 @@ Core *startUpdater()
     }
 
     fallBackToSoftwareRendering();
+    log->open(core.get());
+    log.release()->setParent(core.get());
     // Core and the QML engine live until the process ends.
     setupQmlEngine(core.get());
     return core.release();

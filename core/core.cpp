@@ -136,13 +136,20 @@ void Core::findDevice()
     // A detection releases the detector (its deletion may still be pending, so the recorded
     // device tells); without a package there is nothing to look for.
     if (m_device || !m_deviceDetector || !m_productResource) {
+        endStep(QStringLiteral("search"), false, QStringLiteral("not ready to search"));
+        noteDetails("id-page5-details-search-failed", QString());
         emit deviceFound(false);
         setErrorCode(ErrorCode::FindDeviceError);
         return;
     }
+    m_stepClock.start();
     auto *findTimer = new QTimer(this);
     connect(findTimer, &QTimer::timeout, this, [this, findTimer] {
         findTimer->stop();
+        const QString seconds = QString::number(findTimer->interval() / 1000);
+        endStep(QStringLiteral("search"), false,
+            QStringLiteral("no product within %1 seconds").arg(seconds));
+        noteDetails("id-page5-details-search-timeout", seconds);
         emit deviceFound(false);
         setErrorCode(ErrorCode::FindDeviceError);
     });
@@ -151,7 +158,11 @@ void Core::findDevice()
         [this, findTimer](const QString &mountPath) {
             findTimer->stop();
             m_device = new Device(mountPath, this);
+            m_volumeId = volumeIdOf(mountPath);
             const bool ok = !m_device->isEmpty();
+            endStep(QStringLiteral("search"), ok, ok ? QString() : QStringLiteral("no mount path"));
+            if (!ok)
+                noteDetails("id-page5-details-search-failed", QString());
             // The pages run the check and the write inside this emission.
             emit deviceFound(ok);
             if (!ok)
@@ -163,31 +174,61 @@ void Core::findDevice()
         m_productResource->vid(), m_productResource->pid(), m_productResource->productString());
 }
 
-void Core::failCheck(ErrorCode::ErrorCodeEnum code)
+void Core::endStep(const QString &step, bool ok, const QString &reason)
 {
+    emit stepEnded(step, ok, m_stepClock.isValid() ? m_stepClock.restart() : 0, reason);
+}
+
+void Core::noteDetails(const char *id, const QString &reason)
+{
+    // The first failure is the one the page explains; later codes only follow from it.
+    if (!m_errorDetails.isEmpty())
+        return;
+    const QString text = qtTrId(id);
+    if (text.contains(QLatin1String("%1")))
+        m_errorDetails = text.arg(reason);
+    else
+        m_errorDetails
+            = reason.isEmpty() || text != QLatin1String(id) ? text : text + ": " + reason;
+    emit errorDetailsChanged();
+}
+
+void Core::failCheck(ErrorCode::ErrorCodeEnum code, const char *detailsId, const QString &reason)
+{
+    endStep(QStringLiteral("check"), false, reason);
+    if (detailsId)
+        noteDetails(detailsId, reason);
     emit firmwareChecked(false);
     setErrorCode(code);
 }
 
 void Core::checkFirmware()
 {
+    m_stepClock.start();
+    const QString notFound = QStringLiteral("no product found");
     if (!newFirmwareInfo || !m_productResource || !m_device)
-        return failCheck(ErrorCode::CheckFirmwareError);
+        return failCheck(ErrorCode::CheckFirmwareError,
+            m_device ? "id-page5-details-package-unreadable" : "id-page5-details-search-failed",
+            m_device ? QStringLiteral("no version tag") : notFound);
 
     const QString packagedPath = m_productResource->firmwarePath();
     const QFileInfo packaged(packagedPath);
     if (!packaged.exists() || !packaged.isFile())
-        return failCheck(ErrorCode::CheckFirmwareError);
+        return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
+            QStringLiteral("not a file"));
 
     if (!forceMode()) {
         QFile file(packagedPath);
         if (!file.open(QIODevice::ReadOnly))
-            return failCheck(ErrorCode::CheckFirmwareError);
+            return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
+                file.errorString());
         QCryptographicHash hash(QCryptographicHash::Md5);
         if (!hash.addData(&file))
-            return failCheck(ErrorCode::CheckFirmwareError);
+            return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
+                file.errorString());
         if (!checksumMatches(hash.result(), m_productResource->firmwareMd5()))
-            return failCheck(ErrorCode::CheckFirmwareError);
+            return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-damaged",
+                QStringLiteral("packaged firmware does not match its checksum"));
     }
 
     const QString devicePath = m_device->firmwareFilePath();
@@ -195,24 +236,34 @@ void Core::checkFirmware()
     if (devicePath.isEmpty() || !onDevice.exists() || !onDevice.isFile()) {
         if (passCheckForRecovery())
             return;
-        return failCheck(ErrorCode::CheckFirmwareError);
+        return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-firmware-missing",
+            QStringLiteral("no regular firmware.bin on the volume"));
     }
 
+    if (!onVolume(devicePath))
+        return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-volume-changed",
+            QStringLiteral("firmware.bin is not on the volume found"));
     const std::unique_ptr<FirmwareInfo> deviceInfo = readFirmwareInfo(devicePath);
     if (!deviceInfo) {
         if (passCheckForRecovery())
             return;
-        return failCheck(ErrorCode::CheckFirmwareError);
+        return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-firmware-untagged",
+            QStringLiteral("no version tag in firmware.bin on the volume"));
     }
 
     if (!forceMode() && deviceInfo->hardwareId != newFirmwareInfo->hardwareId)
-        return failCheck(ErrorCode::FirmwareBad_HWError);
+        return failCheck(ErrorCode::FirmwareBad_HWError, "id-page5-details-other-hardware",
+            QStringLiteral("hardware %1, the package's %2")
+                .arg(deviceInfo->hardwareId)
+                .arg(newFirmwareInfo->hardwareId));
 
     setPreviousFirmwareVersion(deviceInfo->version.toString());
 
     if (!forceMode() && QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version) >= 0)
-        return failCheck(ErrorCode::FirmwareSame_FWError);
+        return failCheck(ErrorCode::FirmwareSame_FWError, nullptr,
+            QStringLiteral("the product has %1").arg(deviceInfo->version.toString()));
 
+    endStep(QStringLiteral("check"), true);
     emit firmwareChecked(true);
 }
 
@@ -220,6 +271,11 @@ QString Core::firmwareTargetPath() const
 {
     return m_device ? QDir::cleanPath(m_device->mountPath() + QStringLiteral("/firmware.bin"))
                     : QString();
+}
+
+bool Core::onVolume(const QString &path) const
+{
+    return m_volumeId != 0 && volumeIdOf(path) == m_volumeId;
 }
 
 bool Core::passCheckForRecovery()
@@ -231,20 +287,26 @@ bool Core::passCheckForRecovery()
     const QFileInfo entry(firmwareTargetPath());
     if (entry.isSymLink() || (entry.exists() && !entry.isFile()))
         return false;
+    endStep(QStringLiteral("check"), true, QStringLiteral("recovering"));
     emit firmwareChecked(true);
     return true;
 }
 
-void Core::failUpdate()
+void Core::failUpdate(const char *step, const char *detailsId, const QString &reason)
 {
+    endStep(QLatin1String(step), false, reason);
+    noteDetails(detailsId, reason);
     emit firmwareUpdated(false);
     setErrorCode(ErrorCode::UpdateFirmwareError);
 }
 
 void Core::updateFirmware()
 {
+    m_stepClock.start();
+    const QString volumeChanged = QStringLiteral("the volume found is no longer at its path");
     if (!m_productResource || !m_device)
-        return failUpdate();
+        return failUpdate(
+            "delete", "id-page5-details-search-failed", QStringLiteral("no product found"));
 
     const QString packagedPath = m_productResource->firmwarePath();
     QString devicePath = m_device->firmwareFilePath();
@@ -257,28 +319,63 @@ void Core::updateFirmware()
     QFile deviceFile(devicePath);
 
     // Deleting first and finding no room after would leave the product without firmware.
-    if (devicePath.isEmpty() || !hasRoomFor(devicePath, QFileInfo(packagedPath).size()))
-        return failUpdate();
+    const qint64 size = QFileInfo(packagedPath).size();
+    if (devicePath.isEmpty())
+        return failUpdate("delete", "id-page5-details-firmware-missing",
+            QStringLiteral("firmware.bin is gone since the check"));
+    if (!hasRoomFor(devicePath, size))
+        return failUpdate(
+            "delete", "id-page5-details-no-room", QStringLiteral("no room for %1 bytes").arg(size));
+    if (!onVolume(nothingToDelete ? target.absolutePath() : devicePath))
+        return failUpdate("delete", "id-page5-details-volume-changed", volumeChanged);
     if (!nothingToDelete && !deviceFile.remove())
-        return failUpdate();
+        return failUpdate("delete", "id-page5-details-remove", deviceFile.errorString());
+    endStep(QStringLiteral("delete"), true,
+        nothingToDelete ? QStringLiteral("nothing to delete") : QString());
 
+    // A volume detached since leaves its mount point behind, on the computer's own disk: the
+    // file is created by path, so where it landed is checked before and after.
+    if (!onVolume(target.absolutePath()))
+        return failUpdate("create", "id-page5-details-volume-changed", volumeChanged);
     if (!createNewFile(deviceFile, QIODevice::Unbuffered))
-        return failUpdate();
+        return failUpdate("create", "id-page5-details-create", qt_error_string());
+    if (volumeIdOf(deviceFile) != m_volumeId) {
+        // Opened from a descriptor, the file no longer knows its name.
+        deviceFile.close();
+        QFile::remove(devicePath);
+        return failUpdate("create", "id-page5-details-volume-changed", volumeChanged);
+    }
+    endStep(QStringLiteral("create"), true);
     QFile packagedFile(packagedPath);
     if (!packagedFile.open(QIODevice::ReadOnly))
-        return failUpdate();
+        return failUpdate(
+            "write", "id-page5-details-package-unreadable", packagedFile.errorString());
 
     const QByteArray image = packagedFile.readAll();
-    if (deviceFile.write(image) == -1)
-        return failUpdate();
+    const qint64 written = deviceFile.write(image);
+    if (written == -1)
+        return failUpdate("write", "id-page5-details-write", deviceFile.errorString());
+    // A short write is left for the comparison to catch, as the log shows.
+    endStep(QStringLiteral("write"), true,
+        QStringLiteral("%1 of %2 bytes").arg(written).arg(image.size()));
     // Success is only reported for bytes the device really holds.
-    if (!syncToDevice(deviceFile, devicePath))
-        return failUpdate();
+    if (!syncToDevice(deviceFile, devicePath)) {
+        const QString reason = deviceFile.error() != QFileDevice::NoError ? deviceFile.errorString()
+                                                                          : qt_error_string();
+        return failUpdate("sync", "id-page5-details-sync", reason);
+    }
+    endStep(QStringLiteral("sync"), true);
     deviceFile.close();
     packagedFile.close();
 
-    if (!filesEqual(m_device->firmwareFilePath(), packagedPath))
-        return failUpdate();
+    // filesEqual ends on the file still at the path; the path must still be on the volume.
+    const QString writtenPath = m_device->firmwareFilePath();
+    if (!onVolume(writtenPath))
+        return failUpdate("verify", "id-page5-details-volume-changed", volumeChanged);
+    if (!filesEqual(writtenPath, packagedPath) || !onVolume(writtenPath))
+        return failUpdate("verify", "id-page5-details-verify",
+            QStringLiteral("firmware.bin read back differs or could not be read"));
+    endStep(QStringLiteral("verify"), true);
 
     auto *progressTimer = new QTimer(this);
     connect(progressTimer, &QTimer::timeout, this, [this] {

@@ -7,6 +7,7 @@
 #include "productresource.h"
 
 #include <QCommandLineOption>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -28,6 +29,7 @@ class Core : public QObject
     Q_PROPERTY(bool recoveryMode READ recoveryMode CONSTANT)
     // How long findDevice waits for the product, for the page that shows the time left.
     Q_PROPERTY(int findTimeout READ findTimeoutMilliseconds CONSTANT)
+    Q_PROPERTY(QString errorDetails READ errorDetails NOTIFY errorDetailsChanged)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -56,6 +58,10 @@ public:
     // parser that knows the two mode options only, so any other option turns both off.
     static bool modeSet(const QStringList &arguments, const QCommandLineOption &option);
 
+    // One line on the first failure of the run: the step, and the system's reason where it gave
+    // one; in the package's language, the reason as the system says it. Empty until then.
+    QString errorDetails() const { return m_errorDetails; }
+
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
     ProductResource *productResource() const { return m_productResource; }
@@ -77,16 +83,24 @@ signals:
     void errorCodeChanged(ErrorCode::ErrorCodeEnum errorCode);
     void previousFirmwareVersionChanged();
     void newFirmwareVersionChanged();
+    void errorDetailsChanged();
+    // For the run's log: a step ("search", "check", "delete", "create", "write", "sync" or
+    // "verify") ended after milliseconds; reason says why it failed, in English or the system's
+    // words. Emitted before the step's result signal.
+    void stepEnded(const QString &step, bool ok, qint64 milliseconds, const QString &reason);
 
 public slots:
     void setErrorCode(ErrorCode::ErrorCodeEnum errorCode);
 
 private:
-    void failCheck(ErrorCode::ErrorCodeEnum code);
+    void failCheck(ErrorCode::ErrorCodeEnum code, const char *detailsId, const QString &reason);
+    void failUpdate(const char *step, const char *detailsId, const QString &reason);
+    void endStep(const QString &step, bool ok, const QString &reason = QString());
+    void noteDetails(const char *id, const QString &reason);
     // Passes the check for firmware.bin missing, empty or untagged, in recovery mode only.
     bool passCheckForRecovery();
     QString firmwareTargetPath() const;
-    void failUpdate();
+    bool onVolume(const QString &path) const;
 
     ErrorCode::ErrorCodeEnum m_errorCode = ErrorCode::NoError;
     QPointer<Device> m_device;
@@ -95,4 +109,8 @@ private:
     std::unique_ptr<FirmwareInfo> newFirmwareInfo;
     QPointer<DeviceDetector> m_deviceDetector;
     int findTimeout = 300000;
+    // The file system found at the mount path: what the steps read and write must be on it.
+    quint64 m_volumeId = 0;
+    QElapsedTimer m_stepClock;
+    QString m_errorDetails;
 };

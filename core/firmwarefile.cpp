@@ -207,3 +207,56 @@ bool syncToDevice(QFileDevice &file, const QString &path)
     return true;
 #endif
 }
+
+#if defined(Q_OS_WIN)
+namespace {
+// The serial number is what the volume's own boot sector says; tagged so that 0 stays "unknown".
+quint64 windowsVolumeSerialOfPath(const QString &path)
+{
+    wchar_t root[MAX_PATH + 1] = {};
+    const QString native = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    DWORD serial = 0;
+    if (!GetVolumePathNameW(reinterpret_cast<const wchar_t *>(native.utf16()), root, MAX_PATH)
+        || !GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
+        return 0;
+    return (quint64(1) << 32) | serial;
+}
+
+quint64 windowsVolumeSerialOfFile(const QFileDevice &file)
+{
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info))
+        return 0;
+    return (quint64(1) << 32) | info.dwVolumeSerialNumber;
+}
+} // namespace
+#endif
+
+quint64 volumeIdOf(const QString &path)
+{
+    if (path.isEmpty())
+        return 0;
+#if defined(Q_OS_WIN)
+    return windowsVolumeSerialOfPath(path);
+#else
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return 0;
+    return quint64(status.st_dev) + 1; // 0 stays "unknown"
+#endif
+}
+
+quint64 volumeIdOf(const QFileDevice &file)
+{
+    if (file.handle() < 0)
+        return 0;
+#if defined(Q_OS_WIN)
+    return windowsVolumeSerialOfFile(file);
+#else
+    struct stat status;
+    if (::fstat(file.handle(), &status) != 0)
+        return 0;
+    return quint64(status.st_dev) + 1;
+#endif
+}

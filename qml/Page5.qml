@@ -140,6 +140,66 @@ Rectangle {
                 Accessible.name: plainText(text)
             }
 
+            // A failure's detail line, below the fixed texts, and a way to hand it to support.
+            Item {
+                id: detailsBlock
+                objectName: "detailsBlock"
+                readonly property string details: core.errorDetails || ""
+                // Right under the description's text, within the room the description keeps.
+                anchors.top: description.top
+                anchors.topMargin: Math.min(description.contentHeight, description.height)
+                                   + page.margin
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                visible: details !== ""
+                Component.onCompleted: if (details !== "") console.debug(uiLog, "details", details)
+
+                Text {
+                    id: detailsText
+                    objectName: "details"
+                    anchors.top: parent.top
+                    anchors.left: parent.left
+                    width: parent.width - page.margin
+                    color: "#444444"
+                    font.family: TarselFont.latoRegular
+                    font.pointSize: TarselFont.pt10
+                    wrapMode: Text.WordWrap
+                    maximumLineCount: 3
+                    elide: Text.ElideRight
+                    textFormat: Text.PlainText
+                    // An option such as --recover is not broken across lines (shown only; the
+                    // copy keeps plain hyphens).
+                    text: detailsBlock.details.replace(/--(\w)/g, "-\u2060-\u2060$1")
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: detailsBlock.details
+                }
+
+                // Controls 1 has no clipboard of its own; an edit that is never shown lends its.
+                TextEdit {
+                    id: clipboardCarrier
+                    visible: false
+                    text: detailsBlock.details
+                }
+
+                Button {
+                    id: copyDetailsButton
+                    objectName: "copyDetailsButton"
+                    anchors.left: parent.left
+                    anchors.bottom: parent.bottom
+                    anchors.bottomMargin: page.margin + appVersionBlockHeight
+                    text: qsTrId("id-page5-copy-details")
+                    Accessible.name: plainText(text)
+                    onClicked: {
+                        clipboardCarrier.selectAll()
+                        clipboardCarrier.copy()
+                    }
+                    Keys.onReturnPressed: clickFromKeyboard(copyDetailsButton, event)
+                    Keys.onEnterPressed: clickFromKeyboard(copyDetailsButton, event)
+                    Keys.onReleased: noteKeyRelease(event)
+                }
+            }
+
             Button {
                 id: quitButton
                 objectName: "quitButton"

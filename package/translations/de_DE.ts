@@ -151,5 +151,65 @@
         <source>The firmware is up to date</source>
         <translation>Die Firmware ist auf dem neuesten Stand</translation>
     </message>
+    <message id="id-page5-details-search-timeout">
+        <source>The product did not appear within %1 seconds.</source>
+        <translation>Das Produkt ist innerhalb von %1 Sekunden nicht erschienen.</translation>
+    </message>
+    <message id="id-page5-details-search-failed">
+        <source>The product's volume could not be found.</source>
+        <translation>Das Laufwerk des Produkts wurde nicht gefunden.</translation>
+    </message>
+    <message id="id-page5-details-package-unreadable">
+        <source>The packaged firmware could not be read: %1</source>
+        <translation>Die Firmware im Paket konnte nicht gelesen werden: %1</translation>
+    </message>
+    <message id="id-page5-details-package-damaged">
+        <source>The packaged firmware does not match its checksum.</source>
+        <translation>Die Firmware im Paket stimmt nicht mit ihrer Prüfsumme überein.</translation>
+    </message>
+    <message id="id-page5-details-firmware-missing">
+        <source>There is no firmware.bin on the product's volume. If an update was interrupted, start the updater with --recover to repair the product.</source>
+        <translation>Auf dem Laufwerk des Produkts fehlt firmware.bin. Wurde eine Aktualisierung unterbrochen, starten Sie das Programm mit --recover, um das Produkt zu reparieren.</translation>
+    </message>
+    <message id="id-page5-details-firmware-untagged">
+        <source>firmware.bin on the product's volume holds no version tag. If an update was interrupted, start the updater with --recover to repair the product.</source>
+        <translation>firmware.bin auf dem Laufwerk des Produkts enthält keine Versionskennung. Wurde eine Aktualisierung unterbrochen, starten Sie das Programm mit --recover, um das Produkt zu reparieren.</translation>
+    </message>
+    <message id="id-page5-details-volume-changed">
+        <source>The product's volume was removed or replaced during the update.</source>
+        <translation>Das Laufwerk des Produkts wurde während der Aktualisierung entfernt oder ersetzt.</translation>
+    </message>
+    <message id="id-page5-details-other-hardware">
+        <source>The product's firmware is for other hardware.</source>
+        <translation>Die Firmware des Produkts ist für andere Hardware bestimmt.</translation>
+    </message>
+    <message id="id-page5-details-no-room">
+        <source>The volume has no room for the new firmware.bin.</source>
+        <translation>Auf dem Laufwerk ist kein Platz für die neue firmware.bin.</translation>
+    </message>
+    <message id="id-page5-details-remove">
+        <source>firmware.bin on the volume could not be removed: %1</source>
+        <translation>firmware.bin auf dem Laufwerk konnte nicht gelöscht werden: %1</translation>
+    </message>
+    <message id="id-page5-details-create">
+        <source>firmware.bin could not be created on the volume: %1</source>
+        <translation>firmware.bin konnte auf dem Laufwerk nicht angelegt werden: %1</translation>
+    </message>
+    <message id="id-page5-details-write">
+        <source>firmware.bin could not be written to the volume: %1</source>
+        <translation>firmware.bin konnte nicht auf das Laufwerk geschrieben werden: %1</translation>
+    </message>
+    <message id="id-page5-details-sync">
+        <source>firmware.bin could not be saved to the volume: %1</source>
+        <translation>firmware.bin konnte nicht auf dem Laufwerk gesichert werden: %1</translation>
+    </message>
+    <message id="id-page5-details-verify">
+        <source>The firmware.bin read back from the volume is not the packaged firmware.</source>
+        <translation>Die vom Laufwerk zurückgelesene firmware.bin stimmt nicht mit der Firmware im Paket überein.</translation>
+    </message>
+    <message id="id-page5-copy-details">
+        <source>Copy details</source>
+        <translation>Details kopieren</translation>
+    </message>
 </context>
 </TS>

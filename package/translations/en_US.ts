@@ -151,5 +151,65 @@
         <source>The firmware is up to date</source>
         <translation>The firmware is up to date</translation>
     </message>
+    <message id="id-page5-details-search-timeout">
+        <source>The product did not appear within %1 seconds.</source>
+        <translation>The product did not appear within %1 seconds.</translation>
+    </message>
+    <message id="id-page5-details-search-failed">
+        <source>The product's volume could not be found.</source>
+        <translation>The product's volume could not be found.</translation>
+    </message>
+    <message id="id-page5-details-package-unreadable">
+        <source>The packaged firmware could not be read: %1</source>
+        <translation>The packaged firmware could not be read: %1</translation>
+    </message>
+    <message id="id-page5-details-package-damaged">
+        <source>The packaged firmware does not match its checksum.</source>
+        <translation>The packaged firmware does not match its checksum.</translation>
+    </message>
+    <message id="id-page5-details-firmware-missing">
+        <source>There is no firmware.bin on the product's volume. If an update was interrupted, start the updater with --recover to repair the product.</source>
+        <translation>There is no firmware.bin on the product's volume. If an update was interrupted, start the updater with --recover to repair the product.</translation>
+    </message>
+    <message id="id-page5-details-firmware-untagged">
+        <source>firmware.bin on the product's volume holds no version tag. If an update was interrupted, start the updater with --recover to repair the product.</source>
+        <translation>firmware.bin on the product's volume holds no version tag. If an update was interrupted, start the updater with --recover to repair the product.</translation>
+    </message>
+    <message id="id-page5-details-volume-changed">
+        <source>The product's volume was removed or replaced during the update.</source>
+        <translation>The product's volume was removed or replaced during the update.</translation>
+    </message>
+    <message id="id-page5-details-other-hardware">
+        <source>The product's firmware is for other hardware.</source>
+        <translation>The product's firmware is for other hardware.</translation>
+    </message>
+    <message id="id-page5-details-no-room">
+        <source>The volume has no room for the new firmware.bin.</source>
+        <translation>The volume has no room for the new firmware.bin.</translation>
+    </message>
+    <message id="id-page5-details-remove">
+        <source>firmware.bin on the volume could not be removed: %1</source>
+        <translation>firmware.bin on the volume could not be removed: %1</translation>
+    </message>
+    <message id="id-page5-details-create">
+        <source>firmware.bin could not be created on the volume: %1</source>
+        <translation>firmware.bin could not be created on the volume: %1</translation>
+    </message>
+    <message id="id-page5-details-write">
+        <source>firmware.bin could not be written to the volume: %1</source>
+        <translation>firmware.bin could not be written to the volume: %1</translation>
+    </message>
+    <message id="id-page5-details-sync">
+        <source>firmware.bin could not be saved to the volume: %1</source>
+        <translation>firmware.bin could not be saved to the volume: %1</translation>
+    </message>
+    <message id="id-page5-details-verify">
+        <source>The firmware.bin read back from the volume is not the packaged firmware.</source>
+        <translation>The firmware.bin read back from the volume is not the packaged firmware.</translation>
+    </message>
+    <message id="id-page5-copy-details">
+        <source>Copy details</source>
+        <translation>Copy details</translation>
+    </message>
 </context>
 </TS>

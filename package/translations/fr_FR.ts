@@ -151,5 +151,65 @@
         <source>The firmware is up to date</source>
         <translation>Le micrologiciel est à jour</translation>
     </message>
+    <message id="id-page5-details-search-timeout">
+        <source>The product did not appear within %1 seconds.</source>
+        <translation>Le produit n'est pas apparu dans les %1 secondes.</translation>
+    </message>
+    <message id="id-page5-details-search-failed">
+        <source>The product's volume could not be found.</source>
+        <translation>Le volume du produit est introuvable.</translation>
+    </message>
+    <message id="id-page5-details-package-unreadable">
+        <source>The packaged firmware could not be read: %1</source>
+        <translation>Le micrologiciel du paquet n'a pas pu être lu : %1</translation>
+    </message>
+    <message id="id-page5-details-package-damaged">
+        <source>The packaged firmware does not match its checksum.</source>
+        <translation>Le micrologiciel du paquet ne correspond pas à sa somme de contrôle.</translation>
+    </message>
+    <message id="id-page5-details-firmware-missing">
+        <source>There is no firmware.bin on the product's volume. If an update was interrupted, start the updater with --recover to repair the product.</source>
+        <translation>Le volume du produit ne contient pas de firmware.bin. Si une mise à jour a été interrompue, lancez le programme avec --recover pour réparer le produit.</translation>
+    </message>
+    <message id="id-page5-details-firmware-untagged">
+        <source>firmware.bin on the product's volume holds no version tag. If an update was interrupted, start the updater with --recover to repair the product.</source>
+        <translation>Le fichier firmware.bin du volume du produit ne porte pas de version. Si une mise à jour a été interrompue, lancez le programme avec --recover pour réparer le produit.</translation>
+    </message>
+    <message id="id-page5-details-volume-changed">
+        <source>The product's volume was removed or replaced during the update.</source>
+        <translation>Le volume du produit a été retiré ou remplacé pendant la mise à jour.</translation>
+    </message>
+    <message id="id-page5-details-other-hardware">
+        <source>The product's firmware is for other hardware.</source>
+        <translation>Le micrologiciel du produit est destiné à un autre matériel.</translation>
+    </message>
+    <message id="id-page5-details-no-room">
+        <source>The volume has no room for the new firmware.bin.</source>
+        <translation>Le volume n'a pas assez de place pour le nouveau firmware.bin.</translation>
+    </message>
+    <message id="id-page5-details-remove">
+        <source>firmware.bin on the volume could not be removed: %1</source>
+        <translation>Impossible de supprimer firmware.bin du volume : %1</translation>
+    </message>
+    <message id="id-page5-details-create">
+        <source>firmware.bin could not be created on the volume: %1</source>
+        <translation>Impossible de créer firmware.bin sur le volume : %1</translation>
+    </message>
+    <message id="id-page5-details-write">
+        <source>firmware.bin could not be written to the volume: %1</source>
+        <translation>Impossible d'écrire firmware.bin sur le volume : %1</translation>
+    </message>
+    <message id="id-page5-details-sync">
+        <source>firmware.bin could not be saved to the volume: %1</source>
+        <translation>Impossible d'enregistrer firmware.bin sur le volume : %1</translation>
+    </message>
+    <message id="id-page5-details-verify">
+        <source>The firmware.bin read back from the volume is not the packaged firmware.</source>
+        <translation>Le firmware.bin relu sur le volume ne correspond pas au micrologiciel du paquet.</translation>
+    </message>
+    <message id="id-page5-copy-details">
+        <source>Copy details</source>
+        <translation>Copier les détails</translation>
+    </message>
 </context>
 </TS>

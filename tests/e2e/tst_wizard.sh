@@ -26,6 +26,9 @@ trap 'fail "line $LINENO"' ERR
 mkdir "$work/build" && ln -s "$bin" "$work/build/bin" && cd "$work"
 wizard_start_xvfb
 unset LC_ALL LC_MESSAGES LANGUAGE
+export XDG_STATE_HOME=$work/state # the updater's run logs
+logs=$XDG_STATE_HOME/TarselUpdater/logs && mkdir -p "$logs"
+for n in 10 11 12 13 14 15 16 17 18; do touch "$logs/TarselUpdater-20200101-000000-0$n.log"; done
 
 # A session bus and the accessibility bus beside it, as a desktop runs them for a screen reader.
 start_screen_reader_bus() {
@@ -150,6 +153,16 @@ walk() {
     [ "$WIZARD_EXIT" = 0 ] || fail "exit code $WIZARD_EXIT"
     if [ "$code" = 0 ]; then cmp -s "$firmware" "$packaged"; else
         [ "$(sum "$firmware")" = "$before" ]; fi || fail "the volume's firmware"
+    # Each run's log ends in its outcome; a failure's detail line names the system's reason.
+    local names=(success FindDeviceError CheckFirmwareError FirmwareBad_HWError
+        FirmwareSame_FWError UpdateFirmwareError) runlog
+    runlog=$(ls -t "$XDG_STATE_HOME"/TarselUpdater/logs/*.log | head -n1)
+    grep -q "outcome: ${names[code]}" "$runlog" || fail "run log $runlog"
+    if has read-only; then
+        grep -q "tarsel.ui: details .*: Read-only file system" "$WIZARD_LOG" || fail "page 5 details"
+        grep -q "details: .*: Read-only file system" "$runlog" || fail "run log details"
+    fi
+    if has no-file; then grep -q "tarsel.ui: details .*--recover" "$WIZARD_LOG" || fail "hint"; fi
     # Any QML warning (a missing image, an unknown name) is a fault of the window.
     if grep "qrc:/qml/" "$WIZARD_LOG"; then fail "QML warnings"; fi
     if has no-gl; then grep -q "software renderer" "$WIZARD_LOG" || fail "no renderer warning"; fi
@@ -174,3 +187,8 @@ walk "volume without firmware.bin, a double click on Page 1" 3-1.0.0.1 en_US 2 n
 walk "force mode lets other hardware through to a read-only volume, a slow double click" \
     7-1.0.0.1 en_US 5 force read-only double-click-0.3
 walk "search times out, the product on too late" 3-1.0.0.1 en_US 1 too-late
+# The newest ten logs are kept: every run's, and the newest of the nine older ones.
+new_logs=$(ls "$logs" | grep -vc 2020)
+[ "$(ls "$logs" | grep -c .)" = 10 ] &&
+    [ "$(ls "$logs" | head -n1)" = "TarselUpdater-20200101-000000-0$((9 + new_logs)).log" ] ||
+    fail "old logs pruned: $(ls "$logs")"

@@ -73,7 +73,8 @@ desktop-file-validate "$work/root/usr/share/applications/$id.desktop"
 "$tool" check --strict "$lib/data.rcc"
 
 # Started through the link on PATH, the updater maps the package beside the real executable.
-export QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software XDG_RUNTIME_DIR=$work/runtime
+export QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software XDG_RUNTIME_DIR=$work/runtime \
+    XDG_STATE_HOME=$work/state # its run log stays out of the real home
 mkdir -m 700 "$work/runtime" "$work/elsewhere"
 (cd "$work/elsewhere" && exec "$work/root/usr/bin/tarsel-updater") 2>"$work/updater.log" &
 updater=$!

@@ -3,7 +3,8 @@
 //   none, unlink-eio (the delete is done, yet reported as failed), create-erofs / write-enospc
 //   (read-only / full after the delete), write-64k (full after 64 KiB), fsync-eio, fsyncdir-eio
 //   (of the root folder), read-eio (reads fail once it was written; the kernel keeps its cache),
-//   detach-on-read (lazily unmounted at the first read after the write), plant-file / plant-link
+//   detach-on-read (lazily unmounted at the first read after the write), detach-on-unlink (lazily
+//   unmounted once the old file is deleted, its mount point left behind), plant-file / plant-link
 //   (its delete leaves a file or a link to OUTSIDE in its place). Dies with its parent.
 #define FUSE_USE_VERSION 31
 
@@ -68,6 +69,8 @@ int unlink(const char *path)
         ::close(::open(real(path).c_str(), O_CREAT | O_WRONLY, 0644));
     if (firmware(path) && fault == "plant-link")
         ::symlink(outside.c_str(), real(path).c_str());
+    if (firmware(path) && fault == "detach-on-unlink")
+        ::umount2(mountPoint.c_str(), MNT_DETACH);
     return firmware(path) && fault == "unlink-eio" ? -EIO : 0;
 }
 

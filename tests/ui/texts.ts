@@ -92,5 +92,9 @@
         <source>Waiting %1</source>
         <translation>Waiting %1</translation>
     </message>
+    <message id="id-page5-copy-details">
+        <source>Copy</source>
+        <translation>Copy</translation>
+    </message>
 </context>
 </TS>

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QRecursiveMutex>
+#include <QStringList>
+
+class Core;
+
+// The run's log file: every message the console gets, as it comes, and what Core reports of the
+// run. One file per run in folder(); only the newest few are kept.
+class RunLog : public QObject
+{
+    Q_OBJECT
+public:
+    // Takes the process's messages from now on (the console still gets them) and holds them
+    // until open() names the file. One at a time.
+    explicit RunLog(QObject *parent = nullptr);
+    ~RunLog() override;
+
+    // $XDG_STATE_HOME/TarselUpdater/logs (~/.local/state/...) on Linux and other Unix systems,
+    // %LOCALAPPDATA%/corvel/TarselUpdater/logs on Windows, ~/Library/Logs/TarselUpdater on macOS.
+    static QString folder();
+    static constexpr int kept = 10;
+
+    // Creates this run's file, drops the oldest beyond kept, and follows core. False when the
+    // folder cannot be written: the run goes on without a log.
+    bool open(Core *core);
+    QString filePath() const { return file.fileName(); }
+
+private:
+    void write(const QString &text);
+    void follow(Core *core);
+    static void takeMessage(QtMsgType type, const QMessageLogContext &context, const QString &text);
+
+    QRecursiveMutex mutex; // a warning raised while writing comes back here
+    QFile file;
+    QElapsedTimer clock;
+    QStringList held;
+    QtMessageHandler previous = nullptr;
+};
