@@ -40,6 +40,14 @@ start_screen_reader_bus() {
     /usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
     bus_launcher=$!
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    # An application that starts before the launcher owns its name stays silent for good.
+    for _ in $(seq 100); do
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null \
+            | grep -q 'boolean true' && return
+        sleep 0.1
+    done
+    fail "no accessibility bus"
 }
 # The launcher's bus starts the registry, which outlives them both unless stopped by its pid.
 stop_screen_reader_bus() {
@@ -56,16 +64,23 @@ stop_screen_reader_bus() {
 }
 # reads PATTERN...: fails unless each pattern matches one of the objects a screen reader finds
 # (tests/e2e/atspi_names.py), "%1" standing for any text.
+# Asks again for a few seconds: under load the tree can lag behind the page's settled line.
 reads() {
-    local objects line pattern found
-    objects=$(timeout 20 /usr/bin/python3 "$src/tests/e2e/atspi_names.py" TarselUpdater)
-    for pattern in "$@"; do
-        found=
-        while IFS= read -r line; do
-            if [[ $line == ${pattern//%1/*} ]]; then found=1; fi
-        done <<<"$objects"
-        [ -n "$found" ] || fail "a screen reader finds no \"$pattern\" in: $objects"
+    local objects line pattern found missing
+    for _ in $(seq 8); do
+        objects=$(timeout 20 /usr/bin/python3 "$src/tests/e2e/atspi_names.py" TarselUpdater)
+        missing=
+        for pattern in "$@"; do
+            found=
+            while IFS= read -r line; do
+                if [[ $line == ${pattern//%1/*} ]]; then found=1; fi
+            done <<<"$objects"
+            [ -n "$found" ] || missing=$pattern
+        done
+        [ -z "$missing" ] && return
+        sleep 0.3
     done
+    fail "a screen reader finds no \"$missing\" in: $objects"
 }
 
 sum() { { md5sum <"$1"; } 2>/dev/null || echo absent; }
