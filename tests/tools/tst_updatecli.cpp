@@ -174,6 +174,8 @@ void TestUpdateCli::run()
     }
     if (exitCode == 14)
         QCOMPARE(field("result", "error").toString(), QString("FirmwareSame_FWError"));
+    if (exitCode == 15)
+        QVERIFY2(field("result", "details").toString().contains("Read-only file system"), out);
 }
 
 QTEST_GUILESS_MAIN(TestUpdateCli)

@@ -217,10 +217,14 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
         return;
     finished = true;
     const Outcome outcome = outcomeFor(code);
-    report.event("result",
-        { { QStringLiteral("outcome"), QString::fromLatin1(outcome.name) },
-            { QStringLiteral("error"), errorName(code) },
-            { QStringLiteral("exitCode"), outcome.exitCode } });
+    QJsonObject result { { QStringLiteral("outcome"), QString::fromLatin1(outcome.name) },
+        { QStringLiteral("error"), errorName(code) },
+        { QStringLiteral("exitCode"), outcome.exitCode } };
+    // Which step failed and the system's reason, as page 5 shows them.
+    const QString details = core.errorDetails();
+    if (!details.isEmpty())
+        result.insert(QStringLiteral("details"), details);
+    report.event("result", result);
     const QString version = core.newFirmwareVersion();
     switch (code) {
     case ErrorCode::NoError:
@@ -255,6 +259,8 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
         report.warn(QStringLiteral("Unable to update the system firmware."));
         break;
     }
+    if (code != ErrorCode::NoError && !details.isEmpty())
+        report.warn(details);
     QCoreApplication::exit(outcome.exitCode);
 }
 
