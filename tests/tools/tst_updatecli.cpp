@@ -12,17 +12,6 @@ QByteArray contents(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("absent");
 }
-
-// Unmounts the read-only view of the volume whatever the test's end.
-struct ReadOnlyMount
-{
-    QByteArray path;
-    ~ReadOnlyMount()
-    {
-        if (!path.isEmpty())
-            ::umount2(path.constData(), MNT_DETACH);
-    }
-};
 } // namespace
 
 class TestUpdateCli : public QObject
@@ -66,7 +55,8 @@ void TestUpdateCli::run_data()
     QTest::newRow("Ctrl+C while waiting") << "" << QStringList { "--json" } << "interrupt" << 130
                                           << QStringList { "package", "waiting", "result" };
     QTest::newRow("missing package")
-        << "" << QStringList { "--package", "/nonexistent/data.rcc" } << "" << 1 << QStringList();
+        << "" << QStringList { "--json", "--package", "/nonexistent/x" } << "" << 1
+        << QStringList { "result" };
     QTest::newRow("bad timeout") << "" << QStringList { "--timeout", "soon" } << "" << 2
                                  << QStringList();
 }
@@ -90,13 +80,17 @@ void TestUpdateCli::run()
         QVERIFY(QFile::remove(firmware));
     const QByteArray before = contents(firmware);
 
-    ReadOnlyMount readOnly;
+    const QByteArray volume = QFile::encodeName(simulator.volumePath());
+    bool mounted = false;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            ::umount2(volume.constData(), MNT_DETACH);
+    });
     if (how == "read-only") {
         if (geteuid() != 0)
             QSKIP("a read-only mount needs root");
-        const QByteArray volume = QFile::encodeName(simulator.volumePath());
-        QVERIFY(::mount(volume, volume, nullptr, MS_BIND, nullptr) == 0);
-        readOnly.path = volume;
+        mounted = ::mount(volume, volume, nullptr, MS_BIND, nullptr) == 0;
+        QVERIFY(mounted);
         QVERIFY(::mount(nullptr, volume, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0);
     }
 
@@ -139,10 +133,6 @@ void TestUpdateCli::run()
     if (!options.contains("--json")) {
         for (const QString &line : events)
             QVERIFY2(out.split('\n').contains(line.toUtf8()), out);
-        if (exitCode == 1)
-            QCOMPARE(err,
-                QByteArray("File \"/nonexistent/data.rcc\" does not exist\n"
-                           "Can not initialize external resources.\n"));
         return;
     }
 
