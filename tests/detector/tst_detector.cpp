@@ -4,7 +4,6 @@
 #include "fakesysfs.h"
 #include "linux/linuxdetector.h"
 #include "linux/mounttablewatcher.h"
-#include "linux/usbidmatch.h"
 
 #include <QtTest>
 
@@ -48,13 +47,11 @@ struct Armed
     }
 };
 
-int sim(const QString &command, const QString &dir, QString *out = nullptr)
+int sim(const QString &command, const QString &dir)
 {
     QProcess process;
     process.start(TARSEL_SIM_PATH, command.split(' ').replaceInStrings("DIR", dir));
     process.waitForFinished(30000);
-    if (out)
-        *out = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 } // namespace
@@ -81,10 +78,8 @@ private slots:
         QVERIFY(sys.addUsbDisk("1-2", "1a2b\n", "3c4d\n", "sdb", 8, 16, true, 1)
             && sys.addUsbDisk("1-3", "0951\n", "1666\n", "sdc", 8, 32, true, 1)
             && sys.addUsbDisk("1-5", "1a2b\n", "3c4d\n", "sdd", 8, 48, false, 1)
-            && sys.addUsbDisk("1-6", "1A2B\n", "3C4D\n", "sde", 8, 64, true, 1)
             && sys.addNvmeDisk("nvme0n1", 259, 0, 3));
-        // A link left by a removed device, and links to a product outside the root.
-        QVERIFY(sys.link(sys.root() + "/devices/gone/block/sdf", sys.root() + "/dev/block/8:80"));
+        // Links to a product outside the root.
         FakeSysfs outside(dir.filePath("outside"));
         QVERIFY(outside.addUsbDisk("1-2", "1a2b\n", "3c4d\n", "sdz", 65, 0, true, 1));
         QVERIFY(sys.link(outside.blockDevicePath("sdz1"), sys.root() + "/dev/block/65:1"));
@@ -92,7 +87,6 @@ private slots:
         table = dir.filePath("mountinfo");
         qputenv("TARSEL_MOUNTINFO", enc(table));
         qputenv("TARSEL_SYSFS_ROOT", enc(sys.root()));
-        QVERIFY(UsbIdMatch::matches("0x1a2b", "0x3c4d", "1a2b\n", "3c4d\n"));
     }
 
     void reportsArrivals_data()
@@ -111,18 +105,15 @@ private slots:
         add("partition mounted", { p }, yes);
         add("whole-disk file system", { m(35, "8:16", "/m/T", "/dev/sdb") }, yes);
         add("anonymous number, by source", { m(35, "0:52", "/m/T") }, yes);
-        add("ids in upper case in sysfs", { m(35, "8:65", "/m/T", "/dev/sde1") }, yes);
         add("unrelated stick", { m(35, "8:33", "/m/T", "/dev/sdc1") }, no);
         add("fixed disk with the product's ids", { m(35, "8:49", "/m/T", "/dev/sdd1") }, no);
         add("non-USB disk", { m(35, "259:3", "/home", "/dev/nvme0n1p3") }, no);
         add("bind mount of a subfolder", { m(35, "8:17", "/m/T", "/dev/sdb1", "/sub") }, no);
-        add("source not a device", { m(35, "0:51", "/m/T", "tmpfs") }, no);
-        add("dangling number link", { m(35, "8:80", "/m/T", "none") }, no);
         add("number link leaving the root", { m(35, "65:1", "/m/T", "none") }, no);
         add("name link leaving the root", { m(35, "0:51", "/m/T", "/dev/sdz1") }, no);
-        add("every escape", { m(35, "8:17", "/m/A\\040B\\011C\\012D\\134E") },
-            { "/m/A B\tC\nD\\E/" });
-        add("escaped backslash before digits", { m(35, "8:17", "/m/A\\134040") }, { "/m/A\\040/" });
+        // The last one an escaped backslash before digits.
+        add("every escape", { m(35, "8:17", "/m/A\\040B\\011C\\012D\\134E\\134040") },
+            { "/m/A B\tC\nD\\E\\040/" });
         add("not an escape stays", { m(35, "8:17", "/m/a\\x\\9\\400\\04") },
             { "/m/a\\x\\9\\400\\04/" });
         add("UTF-8 mount point", { m(35, "8:17", "/m/\xc3\x9c") }, { "/m/\u00dc/" });
@@ -130,10 +121,8 @@ private slots:
         add("several optional fields",
             { "35 27 8:17 / /m/T rw shared:5 master:1 unbindable - vfat /dev/sdb1 rw\n" }, yes);
         add("bad line before a good one", { "35 27 8:17 / /m/X rw - vfat\n" + p }, yes);
-        add("negative id", { "-35 27 8:17 / /m/T rw - vfat /dev/sdb1 rw\n" }, no);
         add("separator too late", { "35 27 8:17 / /m/T rw a b c d e - vfat\n" }, no);
         add("escaped zero byte in the point", { m(35, "8:17", "/m/T\\000b") }, no);
-        add("zero byte in the point", { m(35, "8:17", QByteArray("/m/T\0b", 6)) }, no);
         add("present at start, then remounted", { m(35, "8:17", "/m/T", "/dev/sdb1", "/", "ro") },
             no, "0x1a2b 0x3c4d", p);
         add("known mount, then another stick", { p, p + m(36, "8:33", "/m/S", "/dev/sdc1") },
@@ -152,8 +141,6 @@ private slots:
             { "", "", "/z/" }, "0x1a2b 0x3c4d", p);
         add("vid and pid in upper case", { p }, yes, "0X1A2B 0X3C4D");
         add("pid a prefix of the real one", { p }, yes, "0x1a2b 0x3c");
-        add("vid a prefix of the real one", { p }, no, "0x1a 0x3c4d");
-        add("ids swapped", { p }, no, "0x3c4d 0x1a2b");
     }
     void reportsArrivals()
     {
@@ -199,25 +186,12 @@ private slots:
         QCOMPARE(found(root.filePath("alias/")), QDir(v).canonicalPath() + "/firmware.bin");
     }
 
-    void followsTheProductSimulator_data()
-    {
-        QTest::addColumn<QString>("options");
-        QTest::addColumn<QString>("ids"); // as device.xml gives them
-        QTest::newRow("defaults") << ""
-                                  << "0x1a2b 0x3c4d";
-        QTest::newRow("ids written as the kernel does") << " --vid 0XABC --pid 12"
-                                                        << "0x0abc 0x0012";
-    }
     void followsTheProductSimulator()
     {
-        QFETCH(QString, options);
-        QFETCH(QString, ids);
         QTemporaryDir dir;
         const QString first = dir.filePath("a b"), root = dir.filePath("mo ved");
-        QString said;
-        QCOMPARE(sim("create DIR" + options, first, &said), 0);
-        QVERIFY2(
-            said.contains("export TARSEL_MOUNTINFO='" + first + "/mountinfo'"), qPrintable(said));
+        // The ids as device.xml may give them; the kernel writes 0abc and 0012.
+        QCOMPARE(sim("create DIR --vid 0XABC --pid 12", first), 0);
         // Its links are relative, as the kernel's: the simulation still works once moved.
         QVERIFY(QDir().rename(first, root));
         qputenv("TARSEL_SYSFS_ROOT", QFile::encodeName(root + "/sysfs"));
@@ -225,15 +199,13 @@ private slots:
 
         DeviceDetector detector;
         QSignalSpy detected(&detector, &DeviceDetector::detected);
-        detector.start(ids.section(' ', 0, 0), ids.section(' ', 1), "Tarsel");
+        detector.start("0x0abc", "0x0012", "Tarsel");
         // The stick first: had it been taken for the product, it would be the first report.
         const QList<std::tuple<const char *, int, int>> steps { { "plug-other DIR", 0, 0 },
             { "plug DIR", 0, 1 }, { "plug DIR", 1, 1 }, { "create DIR", 1, 1 },
-            { "plug DIR --vid 0x1", 2, 1 }, { "remove DIR", 2, 1 }, { "plug", 2, 1 },
-            { "create DIR/s --vid 0xZZ", 1, 1 },
+            { "plug DIR --vid 0x1", 2, 1 }, { "create DIR/s --vid 0xZZ", 1, 1 },
             { "create DIR/s --tag 3-1 --firmware DIR/s", 2, 1 }, { "unplug DIR", 0, 1 },
-            { "unplug DIR", 1, 1 }, { "plug DIR", 0, 2 }, { "unplug DIR", 0, 2 },
-            { "unplug-other DIR", 0, 2 } };
+            { "unplug DIR", 1, 1 }, { "plug DIR", 0, 2 } };
         for (const auto &[command, code, reports] : steps) {
             QVERIFY2(sim(command, root) == code, command);
             QTest::qWait(100); // each step reaches the detector first, as with a hand on the cable
@@ -250,17 +222,14 @@ private slots:
     void recognisesKernelMounts()
     {
         QTemporaryDir work;
-        const QString volume = work.filePath("volume"), bind = work.filePath("b-bind");
-        const QByteArray v = enc(volume), b = enc(bind);
-        QVERIFY(QDir().mkpath(volume) && QDir().mkpath(bind));
+        const QString volume = work.filePath("volume");
+        const QByteArray v = enc(volume);
+        QVERIFY(QDir().mkpath(volume));
         if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0
             || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
             || mount("tarsel", v, "tmpfs", 0, "size=1m") != 0)
             QSKIP("needs root and a private mount namespace");
-        const auto unmount = qScopeGuard([&] {
-            umount2(b, MNT_DETACH);
-            umount2(v, MNT_DETACH);
-        });
+        const auto unmount = qScopeGuard([&] { umount2(v, MNT_DETACH); });
         struct stat info = {};
         QCOMPARE(stat(v, &info), 0);
         FakeSysfs sys(work.filePath("sys"));
@@ -272,7 +241,7 @@ private slots:
         const auto armed = std::make_unique<Armed>();
         QSignalSpy changed(armed->start("0x1a2b 0x3c4d"), &MountTableWatcher::changed);
         QVERIFY(armed->backend->findChild<MountTableWatcher *>()->isKernelTable());
-        // A remount is no arrival; a bind mount of the whole volume is one.
+        // A remount is no arrival.
         QVERIFY(mount(nullptr, v, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0
             && changed.wait(5000));
         QVERIFY(armed->detected.isEmpty());
@@ -285,9 +254,6 @@ private slots:
                 "1-3", "1a2b\n", "3c4d\n", "sdy", major(again.st_dev), minor(again.st_dev), true, 0)
             && changed.wait(5000));
         QCOMPARE(QList<QVariantList>(armed->detected), QList<QVariantList> { { volume + '/' } });
-        QVERIFY(mount(v, b, nullptr, MS_BIND, nullptr) == 0 && changed.wait(5000));
-        QCOMPARE(QList<QVariantList>(armed->detected),
-            (QList<QVariantList> { { volume + '/' }, { bind + '/' } }));
     }
 };
 

@@ -5,20 +5,13 @@
 #include <setupapi.h>
 #include <winioctl.h>
 
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 using namespace WinSim;
-// Recursive: EnumWindows holds it while its callback calls back in.
-using Lock = std::unique_lock<std::recursive_mutex>;
 
 namespace {
 
-std::recursive_mutex mutex;
-thread_local DWORD lastError = 0;
-std::condition_variable_any released;
 Machine &m = machine;
 
 QString idList()
@@ -52,13 +45,6 @@ DEVINST WinSim::addDevice(const QString &id, DEVINST parent)
 {
     m.instances.append({ id, parent });
     return DEVINST(0xFF + m.instances.size());
-}
-
-void WinSim::holdSleepers(bool hold)
-{
-    const Lock lock(mutex);
-    m.holdSleepers = hold;
-    released.notify_all();
 }
 
 CONFIGRET CM_Get_Device_ID_List_SizeW(ULONG *length, LPCWSTR, ULONG)
@@ -98,8 +84,7 @@ CONFIGRET CM_Get_Child(DEVINST *child, DEVINST node, ULONG)
 
 HDEVINFO SetupDiGetClassDevsW(const GUID *guid, LPCWSTR enumerator, HWND, DWORD flags)
 {
-    const Lock lock(mutex);
-    if (m.failDeviceInfoSets || enumerator)
+    if (enumerator)
         return INVALID_HANDLE_VALUE;
     const HANDLE set = reinterpret_cast<HANDLE>(m.nextHandle += 8);
     // Without DIGCF_DEVICEINTERFACE the GUID names a setup class, which has no interfaces.
@@ -141,7 +126,6 @@ BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *da
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set)
 {
-    const Lock lock(mutex);
     m.badReleases += m.sets.remove(quintptr(set)) ? 0 : 1;
     return TRUE;
 }
@@ -149,13 +133,12 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set)
 HANDLE CreateFileW(
     LPCWSTR name, DWORD access, DWORD share, void *, DWORD disposition, DWORD flags, HANDLE)
 {
-    const Lock lock(mutex);
     const QString path = QString::fromUtf16(name);
     const auto file = m.files.find(path);
     if (file != m.files.end()) {
         if (access != GENERIC_READ || disposition != OPEN_EXISTING)
             return INVALID_HANDLE_VALUE;
-        file->opens.append(flags);
+        file->openFlags = flags;
         const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
         m.openFiles.insert(quintptr(handle), { path, flags, 0 });
         return handle;
@@ -164,10 +147,8 @@ HANDLE CreateFileW(
     // An ordinary user may open a disk or volume only for queries; the mounted file system holds
     // it open for reading and writing.
     if (!d || (access & (GENERIC_READ | GENERIC_WRITE)) || disposition != OPEN_EXISTING
-        || share != (FILE_SHARE_READ | FILE_SHARE_WRITE)) {
-        lastError = d ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+        || share != (FILE_SHARE_READ | FILE_SHARE_WRITE))
         return INVALID_HANDLE_VALUE;
-    }
     const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
     m.handles.insert(quintptr(handle), d->number);
     return handle;
@@ -175,7 +156,6 @@ HANDLE CreateFileW(
 
 BOOL CloseHandle(HANDLE object)
 {
-    const Lock lock(mutex);
     const quintptr h = quintptr(object);
     m.badReleases
         += m.handles.remove(h) + m.processHandles.remove(h) + m.openFiles.remove(h) ? 0 : 1;
@@ -184,7 +164,6 @@ BOOL CloseHandle(HANDLE object)
 
 BOOL ReadFile(HANDLE handle, void *buffer, DWORD toRead, DWORD *read, OVERLAPPED *overlapped)
 {
-    const Lock lock(mutex);
     const auto open = m.openFiles.find(quintptr(handle));
     if (open == m.openFiles.end() || overlapped)
         return FALSE;
@@ -192,10 +171,8 @@ BOOL ReadFile(HANDLE handle, void *buffer, DWORD toRead, DWORD *read, OVERLAPPED
     // Unbuffered, the transfer goes straight between the device and the buffer, in whole sectors.
     const DWORD sector = file.sectorSize;
     if ((open->flags & FILE_FLAG_NO_BUFFERING)
-        && (open->position % sector || toRead % sector || quintptr(buffer) % sector)) {
-        lastError = ERROR_INVALID_PARAMETER;
+        && (open->position % sector || toRead % sector || quintptr(buffer) % sector))
         return FALSE;
-    }
     // Near the end, only what the file still holds.
     *read = DWORD(qBound(qint64(0), file.bytes.size() - open->position, qint64(toRead)));
     std::memcpy(buffer, file.bytes.constData() + open->position, *read);
@@ -203,16 +180,16 @@ BOOL ReadFile(HANDLE handle, void *buffer, DWORD toRead, DWORD *read, OVERLAPPED
     return TRUE;
 }
 
+// The code only logs it.
 DWORD GetLastError()
 {
-    return lastError;
+    return 0;
 }
 
 void *VirtualAlloc(void *address, SIZE_T size, DWORD type, DWORD protect)
 {
     if (address || type != (MEM_COMMIT | MEM_RESERVE) || protect != PAGE_READWRITE)
         return nullptr;
-    const Lock lock(mutex);
     ++m.allocations;
     // Windows places allocations on 64 KiB boundaries.
     return std::aligned_alloc(0x10000, (size + 0xFFFF) & ~SIZE_T(0xFFFF));
@@ -222,7 +199,6 @@ BOOL VirtualFree(void *address, SIZE_T size, DWORD type)
 {
     if (size != 0 || type != MEM_RELEASE)
         return FALSE;
-    const Lock lock(mutex);
     --m.allocations;
     std::free(address);
     return TRUE;
@@ -231,7 +207,6 @@ BOOL VirtualFree(void *address, SIZE_T size, DWORD type)
 BOOL DeviceIoControl(HANDLE device, DWORD code, void *, DWORD, void *out, DWORD outSize,
     DWORD *returned, OVERLAPPED *overlapped)
 {
-    const Lock lock(mutex);
     const std::optional<DWORD> number = m.handles.value(quintptr(device));
     if (!number || code != IOCTL_STORAGE_GET_DEVICE_NUMBER
         || outSize < sizeof(STORAGE_DEVICE_NUMBER) || !returned || overlapped)
@@ -251,20 +226,16 @@ UINT GetDriveTypeW(LPCWSTR rootPath)
 
 void Sleep(DWORD milliseconds)
 {
-    Lock lock(mutex);
-    released.wait(lock, [] { return !m.holdSleepers; });
     m.clock += milliseconds;
 }
 
 ULONGLONG GetTickCount64()
 {
-    const Lock lock(mutex);
     return m.clock;
 }
 
 BOOL EnumWindows(BOOL (*callback)(HWND, LPARAM), LPARAM parameter)
 {
-    const Lock lock(mutex);
     for (quintptr i = 1; i <= quintptr(m.windows.size()); ++i) {
         if (shown(HWND(i)) && !callback(HWND(i), parameter))
             return FALSE;
@@ -274,7 +245,6 @@ BOOL EnumWindows(BOOL (*callback)(HWND, LPARAM), LPARAM parameter)
 
 int GetWindowTextW(HWND handle, WCHAR *text, int maxCount)
 {
-    const Lock lock(mutex);
     // Only shown windows reach here, through EnumWindows.
     const QString &title = shown(handle)->title;
     const int length = qMin(title.size(), maxCount - 1);
@@ -286,7 +256,6 @@ int GetWindowTextW(HWND handle, WCHAR *text, int maxCount)
 LPARAM SendMessageTimeoutW(
     HWND handle, UINT message, WPARAM, LPARAM, UINT flags, UINT timeout, std::uintptr_t *)
 {
-    const Lock lock(mutex);
     Window *w = shown(handle);
     w->sent.append({ message, flags, timeout, m.clock });
     w->closed = w->closes && message == WM_CLOSE;
@@ -295,13 +264,11 @@ LPARAM SendMessageTimeoutW(
 
 HWND GetShellWindow()
 {
-    const Lock lock(mutex);
     return HWND(m.shellWindow);
 }
 
 DWORD GetWindowThreadProcessId(HWND handle, DWORD *process)
 {
-    const Lock lock(mutex);
     const quintptr i = quintptr(handle);
     if (i == 0 || i > quintptr(m.windows.size()) || !shown(handle))
         return 0;
@@ -311,7 +278,6 @@ DWORD GetWindowThreadProcessId(HWND handle, DWORD *process)
 
 HANDLE OpenProcess(DWORD access, BOOL, DWORD process)
 {
-    const Lock lock(mutex);
     if (!(access & PROCESS_QUERY_LIMITED_INFORMATION) || !m.processes.contains(process))
         return nullptr;
     const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
@@ -321,7 +287,6 @@ HANDLE OpenProcess(DWORD access, BOOL, DWORD process)
 
 BOOL QueryFullProcessImageNameW(HANDLE handle, DWORD flags, WCHAR *name, DWORD *size)
 {
-    const Lock lock(mutex);
     const auto process = m.processHandles.constFind(quintptr(handle));
     if (flags != 0 || process == m.processHandles.cend())
         return FALSE;

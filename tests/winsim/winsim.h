@@ -6,7 +6,8 @@
 #include <QVector>
 #include <optional>
 
-// The simulated Windows machine behind include/, which tests fill directly.
+// The simulated Windows machine behind include/, which tests fill directly. Unlike Windows not
+// thread-safe: tests let the pop-up closer's pool thread end before they call in again.
 namespace WinSim {
 
 struct Instance
@@ -38,7 +39,7 @@ struct File
 {
     QByteArray bytes;
     DWORD sectorSize;
-    QVector<DWORD> opens; // the flags of each CreateFileW
+    DWORD openFlags; // of the last CreateFileW
 };
 struct OpenFile
 {
@@ -50,13 +51,11 @@ struct Machine
 {
     QVector<Instance> instances;
     QVector<Device> devices;
-    bool failDeviceInfoSets = false;
     int listGrowths = 0; // fetches of the identifier list before which a node appears
     QHash<QString, File> files;
     QHash<quintptr, OpenFile> openFiles;
     int allocations = 0; // by VirtualAlloc, not yet freed
     QHash<quintptr, bool> sets; // open, and whether they list the disk interfaces
-    // Shared with the pool threads of the pop-up closer, under the lock of holdSleepers.
     int badReleases = 0;
     quintptr nextHandle = 0x1000;
     QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
@@ -65,12 +64,9 @@ struct Machine
     quintptr shellWindow = 0; // the desktop's HWND
     QHash<DWORD, QString> processes; // image paths
     ULONGLONG clock = 0;
-    bool holdSleepers = false;
 };
 extern Machine machine;
 
 DEVINST addDevice(const QString &id, DEVINST parent = 0);
-// While held, Sleep blocks instead of advancing the clock, so pool threads stay in their tasks.
-void holdSleepers(bool hold);
 
 } // namespace WinSim

@@ -2,7 +2,6 @@
 #include <windows.h>
 // clang-format off
 #define DBT_DEVICEARRIVAL 0x8000
-#define DBT_DEVICEREMOVECOMPLETE 0x8004
 #define DBT_DEVTYP_VOLUME 2
 #define DBT_DEVTYP_PORT 3
 

@@ -20,9 +20,6 @@ using HANDLE = void *; using HWND = struct HWND__ *; using SIZE_T = std::size_t;
 #define OPEN_EXISTING 3
 #define FILE_FLAG_NO_BUFFERING 0x20000000u
 #define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000u
-#define ERROR_FILE_NOT_FOUND 2
-#define ERROR_ACCESS_DENIED 5
-#define ERROR_INVALID_PARAMETER 87
 #define MEM_COMMIT 0x1000u
 #define MEM_RESERVE 0x2000u
 #define MEM_RELEASE 0x8000u
@@ -32,7 +29,6 @@ using HANDLE = void *; using HWND = struct HWND__ *; using SIZE_T = std::size_t;
 #define DRIVE_FIXED 3
 #define WM_CLOSE 0x0010
 #define WM_DEVICECHANGE 0x0219
-#define SMTO_NORMAL 0
 #define SMTO_ABORTIFHUNG 2
 #define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
 
