@@ -15,7 +15,12 @@ private slots:
                                             "footer-newFW-version page1-title page1-description "
                                             "page2-description page3-description page4-description "
                                             "page5-title-failed page5-noerror page5-noerror "
-                                            "page5-find-device-error page5-same-fw-error")
+                                            "page5-find-device-error page5-same-fw-error "
+                                            "page1-image page2-image page3-image page3-waiting "
+                                            "page4-image page5-details-search-timeout "
+                                            "page5-details-package-unreadable "
+                                            "page5-details-remove page5-details-create "
+                                            "page5-details-write page5-details-sync")
                                         .split(' '); // an id per "%1" of its text
         QTranslator english, translator;
         QVERIFY(english.load(":/tst_samplepackage/en_US.qm"));
@@ -31,6 +36,28 @@ private slots:
                     qPrintable(locale + ' ' + id + ": " + text));
             }
         }
+    }
+
+    // The package check knows every text the updater asks for, so a release lacking one fails.
+    void everyIdTheUpdaterUsesIsChecked()
+    {
+        const QRegularExpression quotedId("\"(id-[A-Za-z0-9-]+)\"");
+        QSet<QString> used;
+        for (const char *folder : { "qml", "app", "core", "ui" }) {
+            QDirIterator files(
+                TARSEL_SOURCE_DIR "/" + QString(folder), QDir::Files, QDirIterator::Subdirectories);
+            while (files.hasNext()) {
+                QFile file(files.next());
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                auto ids = quotedId.globalMatch(QString::fromUtf8(file.readAll()));
+                while (ids.hasNext())
+                    used << ids.next().captured(1);
+            }
+        }
+        const QStringList known = wizardTextIds();
+        QVERIFY(used.size() > 40);
+        for (const QString &id : used)
+            QVERIFY2(known.contains(id), qPrintable(id));
     }
 };
 
