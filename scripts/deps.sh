@@ -23,7 +23,7 @@ packages=(
     libfuse3-dev fuse3 pkg-config # faultfs, the failing volume of the fault tests
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev
-    python3-pyatspi at-spi2-core dbus # what a screen reader reads, for tst_wizard
+    python3-pyatspi at-spi2-core dbus procps # what a screen reader reads, for tst_wizard
     # the real UDisks2 of the detector's tests and bench/udisks: system bus, udevd, ext4 on loop
     udisks2 udev e2fsprogs mount
 )
