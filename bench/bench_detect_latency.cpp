@@ -1,19 +1,14 @@
 // Time from the product's mount to DeviceDetector::detected, on the simulator's mount table and,
-// where the process may mount, on the kernel's. Prints median, 90th percentile and maximum.
-#include "devicedetector.h"
+// where the process may mount, on the kernel's. Prints minimum, median, 90th percentile and
+// maximum.
+#include "detectlatency.h"
 #include "fakesysfs.h"
 #include "productsimulator.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTextStream>
-#include <QTimer>
 
-#include <algorithm>
-#include <functional>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -23,49 +18,7 @@
 namespace {
 
 QTextStream out(stdout);
-
-// One round: a fresh detector is armed, mount() makes the volume appear, unmount() takes it away.
-// Returns milliseconds, or a negative value when nothing was detected within five seconds.
-double measure(const std::function<bool()> &mount, const std::function<bool()> &unmount)
-{
-    DeviceDetector detector;
-    detector.start(QStringLiteral("0x1a2b"), QStringLiteral("0x3c4d"), QString());
-    QEventLoop loop;
-    QElapsedTimer timer;
-    qint64 elapsed = -1;
-    QObject::connect(&detector, &DeviceDetector::detected, &loop, [&] {
-        elapsed = timer.nsecsElapsed();
-        loop.quit();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    timer.start();
-    if (!mount())
-        return -1;
-    if (elapsed < 0)
-        loop.exec();
-    unmount();
-    return elapsed < 0 ? -1 : elapsed / 1e6;
-}
-
-void report(const QString &name, QVector<double> samples, int rounds)
-{
-    const int missed = int(std::count(samples.cbegin(), samples.cend(), -1.0));
-    samples.erase(std::remove(samples.begin(), samples.end(), -1.0), samples.end());
-    std::sort(samples.begin(), samples.end());
-    if (samples.isEmpty()) {
-        out << name << ": nothing detected in " << rounds << " rounds\n";
-        return;
-    }
-    const auto at = [&samples](double q) { return samples.at(int(q * (samples.size() - 1))); };
-    out << QStringLiteral("%1: %2 rounds, median %3 ms, p90 %4 ms, max %5 ms, missed %6\n")
-               .arg(name)
-               .arg(rounds)
-               .arg(at(0.5), 0, 'f', 3)
-               .arg(at(0.9), 0, 'f', 3)
-               .arg(samples.last(), 0, 'f', 3)
-               .arg(missed);
-    out.flush();
-}
+constexpr int timeoutMs = 5000;
 
 void simulated(const QString &folder, int rounds)
 {
@@ -78,9 +31,9 @@ void simulated(const QString &folder, int rounds)
     qputenv("TARSEL_MOUNTINFO", QFile::encodeName(simulator.mountTablePath()));
     QVector<double> samples;
     for (int i = 0; i < rounds; ++i)
-        samples.append(
-            measure([&] { return simulator.plug(); }, [&] { return simulator.unplug(); }));
-    report(QStringLiteral("simulated table (tarsel-sim plug)"), samples, rounds);
+        samples.append(detectlatency::measure(
+            [&] { return simulator.plug(); }, [&] { simulator.unplug(); }, timeoutMs));
+    detectlatency::report(out, QStringLiteral("simulated table (tarsel-sim plug)"), samples);
 }
 
 void kernel(const QString &folder, int rounds)
@@ -104,13 +57,13 @@ void kernel(const QString &folder, int rounds)
     qunsetenv("TARSEL_MOUNTINFO");
     QVector<double> samples;
     for (int i = 0; i < rounds; ++i)
-        samples.append(measure(
+        samples.append(detectlatency::measure(
             [&] {
                 return mount(volume.constData(), bind.constData(), nullptr, MS_BIND, nullptr) == 0;
             },
-            [&] { return umount2(bind.constData(), 0) == 0; }));
+            [&] { umount2(bind.constData(), 0); }, timeoutMs));
     umount2(volume.constData(), MNT_DETACH);
-    report(QStringLiteral("kernel table (bind mount)"), samples, rounds);
+    detectlatency::report(out, QStringLiteral("kernel table (bind mount)"), samples);
 }
 
 } // namespace

@@ -4,16 +4,12 @@
 //   announces the file system, while the detector only watches the mount table (the path of a
 //   desktop that automounts).
 // Needs root and a running system bus, udevd and udisksd: run.sh starts them.
-#include "devicedetector.h"
+#include "detectlatency.h"
 #include "fakesysfs.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTextStream>
-#include <QTimer>
 #include <QtDBus>
 
 #include <algorithm>
@@ -32,13 +28,6 @@ QString runOutput(const QString &program, const QStringList &arguments, bool *ok
     *ok = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
-
-void wait(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 QString objectOf(const QString &device)
@@ -85,7 +74,7 @@ private slots:
     }
 };
 
-// One round; milliseconds from the attach to detected, negative when nothing came in 20 s.
+// One round: the product's identity is given to a free loop device, which is then attached.
 double measure(FakeSysfs &sysfs, const QString &image, Automounter *automounter)
 {
     bool ok = false;
@@ -95,49 +84,22 @@ double measure(FakeSysfs &sysfs, const QString &image, Automounter *automounter)
         || !sysfs.addUsbDisk(
             QStringLiteral("1-2"), "1a2b\n", "3c4d\n", device.mid(5), 7, minor, true, 0))
         return -1;
-    DeviceDetector detector;
-    detector.start(QStringLiteral("0x1a2b"), QStringLiteral("0x3c4d"), QString());
-    // Armed and settled: the detector has had UDisks2's answer.
-    wait(300);
-    if (automounter)
-        automounter->device = device;
-    QEventLoop loop;
-    QElapsedTimer timer;
-    qint64 elapsed = -1;
-    QObject::connect(&detector, &DeviceDetector::detected, &loop, [&] {
-        elapsed = timer.nsecsElapsed();
-        loop.quit();
-    });
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    timer.start();
-    runOutput(QStringLiteral("losetup"), { device, image }, &ok);
-    if (ok && elapsed < 0)
-        loop.exec();
-    if (automounter)
-        automounter->device.clear();
-    callFileSystem(device, QStringLiteral("Unmount"), false);
-    runOutput(QStringLiteral("losetup"), { QStringLiteral("-d"), device }, &ok);
-    wait(300);
-    return elapsed < 0 ? -1 : elapsed / 1e6;
-}
-
-void report(const QString &name, QVector<double> samples)
-{
-    const int rounds = samples.size();
-    samples.erase(std::remove(samples.begin(), samples.end(), -1.0), samples.end());
-    std::sort(samples.begin(), samples.end());
-    if (samples.isEmpty()) {
-        out << name << ": nothing detected in " << rounds << " rounds\n";
-        return;
-    }
-    out << QStringLiteral("%1: %2 rounds, median %3 ms, min %4 ms, max %5 ms, missed %6\n")
-               .arg(name)
-               .arg(rounds)
-               .arg(samples.at(samples.size() / 2), 0, 'f', 1)
-               .arg(samples.first(), 0, 'f', 1)
-               .arg(samples.last(), 0, 'f', 1)
-               .arg(rounds - samples.size());
-    out.flush();
+    // Armed and settled: the detector has had UDisks2's answer before the device appears.
+    return detectlatency::measure(
+        [&] {
+            if (automounter)
+                automounter->device = device;
+            runOutput(QStringLiteral("losetup"), { device, image }, &ok);
+            return ok;
+        },
+        [&] {
+            if (automounter)
+                automounter->device.clear();
+            callFileSystem(device, QStringLiteral("Unmount"), false);
+            runOutput(QStringLiteral("losetup"), { QStringLiteral("-d"), device }, &ok);
+            detectlatency::wait(300);
+        },
+        20000, 300);
 }
 
 } // namespace
@@ -179,7 +141,7 @@ int main(int argc, char *argv[])
         QVector<double> samples;
         for (int i = 0; i < rounds; ++i)
             samples.append(measure(sysfs, image, mode.mounter));
-        report(QString::fromLatin1(mode.name), samples);
+        detectlatency::report(out, QString::fromLatin1(mode.name), samples);
     }
     return 0;
 }
