@@ -17,15 +17,21 @@ QString environmentOr(const char *name, const QString &fallback)
     return qEnvironmentVariableIsEmpty(name) ? fallback : qEnvironmentVariable(name);
 }
 
-// The mount point of a whole file system on this device; the last one when there are several,
-// as the later drive letter wins on Windows. Null when it is not mounted.
+// Of several volumes of the product, the last mount point wins, as the later drive letter does on
+// Windows.
+void keepLast(QString &found, const QString &mountPoint)
+{
+    if (found.isNull() || mountPoint > found)
+        found = mountPoint;
+}
+
+// The mount point of a whole file system on this device; null when it is not mounted.
 QString mountPointOf(const QVector<MountEntry> &mounts, quint32 major, quint32 minor)
 {
     QString found;
     for (const MountEntry &mount : mounts) {
-        if (mount.major == major && mount.minor == minor && mount.root == QLatin1String("/")
-            && (found.isNull() || mount.mountPoint > found))
-            found = mount.mountPoint;
+        if (mount.major == major && mount.minor == minor && mount.root == QLatin1String("/"))
+            keepLast(found, mount.mountPoint);
     }
     return found;
 }
@@ -151,10 +157,7 @@ void LinuxDetector::onMountTableChanged()
                     entry.uniqueId = MountTableWatcher::uniqueMountId(entry.mountPoint);
             }
         }
-        // Several volumes of the product in one change: the last one wins, as the later drive
-        // letter does on Windows.
-        if (found.isNull() || mount.mountPoint > found)
-            found = mount.mountPoint;
+        keepLast(found, mount.mountPoint);
     }
     knownMounts = current;
     if (!found.isNull())
@@ -206,8 +209,7 @@ void LinuxDetector::onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileS
             continue;
         }
         qCDebug(lcDetector) << what << "was already mounted at" << point;
-        if (mountedAtStart.isNull() || point > mountedAtStart)
-            mountedAtStart = point;
+        keepLast(mountedAtStart, point);
     }
     if (mountedAtStart.isNull())
         return;
