@@ -197,13 +197,13 @@ void LinuxDetector::onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileS
         }
         // The table reports every mount made since start; those made before, only UDisks2 tells.
         // It may tell late: a change event can take the file system away and bring it back.
-        QVector<MountEntry> sinceStart;
+        QVector<MountEntry> fromBeforeStart;
         for (const MountEntry &mount : qAsConst(knownMounts)) {
             if (std::any_of(startMounts.cbegin(), startMounts.cend(),
                     [&mount](const MountEntry &old) { return old.sameMount(mount); }))
-                sinceStart.append(mount);
+                fromBeforeStart.append(mount);
         }
-        const QString point = mountPointOf(sinceStart, fileSystem.major, fileSystem.minor);
+        const QString point = mountPointOf(fromBeforeStart, fileSystem.major, fileSystem.minor);
         if (point.isNull() || startMountReported) {
             qCDebug(lcDetector) << what << "was mounted after the search began";
             continue;
