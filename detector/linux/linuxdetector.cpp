@@ -188,7 +188,9 @@ void LinuxDetector::onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileS
             auto *timer = new QTimer(this);
             timer->setSingleShot(true);
             connect(timer, &QTimer::timeout, this, [this, fileSystem] {
-                delete pendingMounts.take(fileSystem.object);
+                // Still inside the timer's own emission: it goes once the emission is over.
+                if (QTimer *self = pendingMounts.take(fileSystem.object))
+                    self->deleteLater();
                 mountUnlessMounted(fileSystem);
             });
             pendingMounts.insert(fileSystem.object, timer);
