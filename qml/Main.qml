@@ -22,7 +22,7 @@ ApplicationWindow {
 
     // The main buttons also answer Return and Enter, but never a held key: one long press on
     // Page 1 must not go through Page 2 and start the search before the cable is in. The
-    // window's key filter marks the repeats that X11 sends as plain key strokes (qmlengine.cpp).
+    // window's key filter drops the repeats that X11 sends as plain key strokes (qmlengine.cpp).
     function clickFromKeyboard(button, event) {
         event.accepted = true
         if (!event.isAutoRepeat)

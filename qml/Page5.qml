@@ -196,7 +196,6 @@ Rectangle {
                     }
                     Keys.onReturnPressed: clickFromKeyboard(copyDetailsButton, event)
                     Keys.onEnterPressed: clickFromKeyboard(copyDetailsButton, event)
-                    Keys.onReleased: noteKeyRelease(event)
                 }
             }
 

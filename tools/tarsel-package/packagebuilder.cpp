@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 
 namespace {
 constexpr int toolTimeout = 120000;
@@ -78,27 +79,23 @@ bool PackageBuilder::build()
     if (!pack(work.path(), stageDir, packed))
         return false;
 
-    bool pass = true;
     {
         RegisteredPackage package(packed, QStringLiteral("/tarsel_build"));
         if (!package.isRegistered()) {
             add(Diagnostic::Error, output, QStringLiteral("rcc wrote no readable package"));
-            pass = false;
         } else {
             for (Diagnostic diagnostic : PackageChecker(QStringLiteral(":/tarsel_build")).run()) {
                 diagnostic.file = origin.value(diagnostic.file, diagnostic.file);
-                if (diagnostic.severity == Diagnostic::Error
-                    || (strict && diagnostic.severity == Diagnostic::Warning))
-                    pass = false;
                 found.append(diagnostic);
             }
         }
     }
-    if (!compareWithPrevious(stageDir))
-        pass = false;
-    // The builder's own warnings (a source replacing a shipped file) count under --strict too.
-    for (const Diagnostic &diagnostic : qAsConst(found))
-        pass = pass && !(strict && diagnostic.severity == Diagnostic::Warning);
+    compareWithPrevious(stageDir);
+    // Every finding counts, the builder's own too (a source replacing a shipped file).
+    bool pass = std::none_of(found.cbegin(), found.cend(), [this](const Diagnostic &diagnostic) {
+        return diagnostic.severity == Diagnostic::Error
+            || (strict && diagnostic.severity == Diagnostic::Warning);
+    });
     if (pass) {
         QFile::remove(output);
         if (!QFile::rename(packed, output)) {
@@ -208,23 +205,22 @@ bool PackageBuilder::checkSuppliedChecksum(const QByteArray &supplied, const QBy
     return true;
 }
 
-bool PackageBuilder::compareWithPrevious(const QString &stageDir)
+void PackageBuilder::compareWithPrevious(const QString &stageDir)
 {
     if (previous.isEmpty())
-        return true;
+        return;
     RegisteredPackage old(previous, QStringLiteral("/tarsel_previous"));
     const std::unique_ptr<FirmwareInfo> before
         = old.isRegistered() ? readTag(QStringLiteral(":/tarsel_previous/firmware.bin")) : nullptr;
     if (!before) {
         add(Diagnostic::Error, previous,
             QStringLiteral("is no package with a tagged firmware.bin to compare the release with"));
-        return false;
+        return;
     }
     const std::unique_ptr<FirmwareInfo> now = readTag(stageDir + QStringLiteral("/firmware.bin"));
     if (!now)
-        return true; // the checker has said why
+        return; // the checker has said why
     const QString file = QStringLiteral("firmware.bin");
-    bool ok = true;
     if (now->hardwareId != before->hardwareId) {
         add(allowOtherHardware ? Diagnostic::Note : Diagnostic::Error, file,
             QStringLiteral("is for hardware id %1, the previous release %2 for %3: products "
@@ -233,7 +229,6 @@ bool PackageBuilder::compareWithPrevious(const QString &stageDir)
                     QString::number(before->hardwareId),
                     allowOtherHardware ? QStringLiteral(" (allowed by --allow-other-hardware)")
                                        : QStringLiteral(" (--allow-other-hardware ships it)")));
-        ok = allowOtherHardware;
     }
     if (QVersionNumber::compare(now->version, before->version) <= 0) {
         add(allowDowngrade ? Diagnostic::Note : Diagnostic::Error, file,
@@ -242,9 +237,7 @@ bool PackageBuilder::compareWithPrevious(const QString &stageDir)
                 .arg(now->version.toString(), before->version.toString(), previous,
                     allowDowngrade ? QStringLiteral(" (allowed by --allow-downgrade)")
                                    : QStringLiteral(" (--allow-downgrade ships it)")));
-        ok = ok && allowDowngrade;
     }
-    return ok;
 }
 
 bool PackageBuilder::compileTranslation(const QString &source, const QString &target)

@@ -34,7 +34,8 @@ private:
     bool stage(const QString &stageDir);
     bool compileTranslation(const QString &source, const QString &target);
     bool checkSuppliedChecksum(const QByteArray &supplied, const QByteArray &digest);
-    bool compareWithPrevious(const QString &stageDir);
+    // Its refusals are errors among the findings.
+    void compareWithPrevious(const QString &stageDir);
     bool pack(const QString &workDir, const QString &stageDir, const QString &packed);
     void add(Diagnostic::Severity severity, const QString &file, const QString &message);
 

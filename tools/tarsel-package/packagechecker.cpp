@@ -73,12 +73,12 @@ QVector<Diagnostic> PackageChecker::run()
     QFile firmware;
     if (exists(firmwareBin) && open(firmware, firmwareBin)) {
         const QString tooLarge = firmwareSizeError(firmware.size());
-        if (!tooLarge.isEmpty())
+        if (!tooLarge.isEmpty()) {
             add(Diagnostic::Error, firmwareBin, 0, tooLarge);
-    }
-    if (firmware.isOpen() && firmware.size() <= maxFirmwareSize) {
-        checkFirmwareTag(firmware);
-        checkChecksum(firmware);
+        } else {
+            checkFirmwareTag(firmware);
+            checkChecksum(firmware);
+        }
     }
     checkTranslations();
     checkImages();
