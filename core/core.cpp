@@ -90,31 +90,26 @@ QCommandLineOption Core::recoverOption()
         QStringLiteral("Repair a product whose last update was interrupted"), QString(), QString());
 }
 
-bool Core::modeSet(const QStringList &arguments, const QCommandLineOption &option)
+namespace {
+// Whether the process's command line sets option. Both options are known to both readings:
+// "--force-mode --recover" sets both, and a line that turns force mode off for an unknown option
+// does not start a recovery either.
+bool modeSet(const QCommandLineOption &option)
 {
-    // Both options known to both readings: "--force-mode --recover" sets both, and a line that
-    // turns force mode off for an unknown option does not start a recovery either.
-    static const QCommandLineOption force = forceModeOption();
-    static const QCommandLineOption recover = recoverOption();
     QCommandLineParser parser;
-    parser.addOption(force);
-    parser.addOption(recover);
-    if (!parser.parse(arguments))
-        return false;
-    parser.process(arguments);
-    return parser.isSet(option.names().constFirst());
+    parser.addOptions({ Core::forceModeOption(), Core::recoverOption() });
+    return parser.parse(QCoreApplication::arguments()) && parser.isSet(option);
 }
+} // namespace
 
 bool Core::forceMode() const
 {
-    static const QCommandLineOption option = forceModeOption();
-    return modeSet(QCoreApplication::arguments(), option);
+    return modeSet(forceModeOption());
 }
 
 bool Core::recoveryMode() const
 {
-    static const QCommandLineOption option = recoverOption();
-    return modeSet(QCoreApplication::arguments(), option);
+    return modeSet(recoverOption());
 }
 
 void Core::setErrorCode(ErrorCode::ErrorCodeEnum errorCode)
