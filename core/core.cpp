@@ -200,11 +200,11 @@ void Core::failCheck(ErrorCode::ErrorCodeEnum code, const char *detailsId, const
 void Core::checkFirmware()
 {
     m_stepClock.start();
-    const QString notFound = QStringLiteral("no product found");
     if (!newFirmwareInfo || !m_productResource || !m_device)
         return failCheck(ErrorCode::CheckFirmwareError,
             m_device ? "id-page5-details-package-unreadable" : "id-page5-details-search-failed",
-            m_device ? QStringLiteral("no version tag") : notFound);
+            m_device ? QStringLiteral("no version tag") : QStringLiteral("no product found"));
+    const bool force = forceMode();
 
     const QString packagedPath = m_productResource->firmwarePath();
     const QFileInfo packaged(packagedPath);
@@ -212,7 +212,7 @@ void Core::checkFirmware()
         return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
             QStringLiteral("not a file"));
 
-    if (!forceMode()) {
+    if (!force) {
         QFile file(packagedPath);
         if (!file.open(QIODevice::ReadOnly))
             return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
@@ -246,7 +246,7 @@ void Core::checkFirmware()
             QStringLiteral("no version tag in firmware.bin on the volume"));
     }
 
-    if (!forceMode() && deviceInfo->hardwareId != newFirmwareInfo->hardwareId)
+    if (!force && deviceInfo->hardwareId != newFirmwareInfo->hardwareId)
         return failCheck(ErrorCode::FirmwareBad_HWError, "id-page5-details-other-hardware",
             QStringLiteral("hardware %1, the package's %2")
                 .arg(deviceInfo->hardwareId)
@@ -254,7 +254,7 @@ void Core::checkFirmware()
 
     setPreviousFirmwareVersion(deviceInfo->version.toString());
 
-    if (!forceMode() && QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version) >= 0)
+    if (!force && QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version) >= 0)
         return failCheck(ErrorCode::FirmwareSame_FWError, nullptr,
             QStringLiteral("the product has %1").arg(deviceInfo->version.toString()));
 
