@@ -307,8 +307,8 @@ void Core::updateFirmware()
     QString devicePath = m_device->firmwareFilePath();
     // A recovery may find nothing to delete; a link or a folder in the way still stops it.
     const QFileInfo target(firmwareTargetPath());
-    const bool nothingToDelete = devicePath.isEmpty() && recoveryMode() && !target.isSymLink()
-        && !target.exists() && !target.filePath().isEmpty();
+    const bool nothingToDelete
+        = devicePath.isEmpty() && recoveryMode() && !target.isSymLink() && !target.exists();
     if (nothingToDelete)
         devicePath = target.filePath();
     QFile deviceFile(devicePath);
