@@ -90,31 +90,26 @@ QCommandLineOption Core::recoverOption()
         QStringLiteral("Repair a product whose last update was interrupted"), QString(), QString());
 }
 
-bool Core::modeSet(const QStringList &arguments, const QCommandLineOption &option)
+namespace {
+// Whether the process's command line sets option. Both options are known to both readings:
+// "--force-mode --recover" sets both, and a line that turns force mode off for an unknown option
+// does not start a recovery either.
+bool modeSet(const QCommandLineOption &option)
 {
-    // Both options known to both readings: "--force-mode --recover" sets both, and a line that
-    // turns force mode off for an unknown option does not start a recovery either.
-    static const QCommandLineOption force = forceModeOption();
-    static const QCommandLineOption recover = recoverOption();
     QCommandLineParser parser;
-    parser.addOption(force);
-    parser.addOption(recover);
-    if (!parser.parse(arguments))
-        return false;
-    parser.process(arguments);
-    return parser.isSet(option.names().constFirst());
+    parser.addOptions({ Core::forceModeOption(), Core::recoverOption() });
+    return parser.parse(QCoreApplication::arguments()) && parser.isSet(option);
 }
+} // namespace
 
 bool Core::forceMode() const
 {
-    static const QCommandLineOption option = forceModeOption();
-    return modeSet(QCoreApplication::arguments(), option);
+    return modeSet(forceModeOption());
 }
 
 bool Core::recoveryMode() const
 {
-    static const QCommandLineOption option = recoverOption();
-    return modeSet(QCoreApplication::arguments(), option);
+    return modeSet(recoverOption());
 }
 
 void Core::setErrorCode(ErrorCode::ErrorCodeEnum errorCode)
@@ -205,11 +200,11 @@ void Core::failCheck(ErrorCode::ErrorCodeEnum code, const char *detailsId, const
 void Core::checkFirmware()
 {
     m_stepClock.start();
-    const QString notFound = QStringLiteral("no product found");
     if (!newFirmwareInfo || !m_productResource || !m_device)
         return failCheck(ErrorCode::CheckFirmwareError,
             m_device ? "id-page5-details-package-unreadable" : "id-page5-details-search-failed",
-            m_device ? QStringLiteral("no version tag") : notFound);
+            m_device ? QStringLiteral("no version tag") : QStringLiteral("no product found"));
+    const bool force = forceMode();
 
     const QString packagedPath = m_productResource->firmwarePath();
     const QFileInfo packaged(packagedPath);
@@ -217,7 +212,7 @@ void Core::checkFirmware()
         return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
             QStringLiteral("not a file"));
 
-    if (!forceMode()) {
+    if (!force) {
         QFile file(packagedPath);
         if (!file.open(QIODevice::ReadOnly))
             return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
@@ -251,7 +246,7 @@ void Core::checkFirmware()
             QStringLiteral("no version tag in firmware.bin on the volume"));
     }
 
-    if (!forceMode() && deviceInfo->hardwareId != newFirmwareInfo->hardwareId)
+    if (!force && deviceInfo->hardwareId != newFirmwareInfo->hardwareId)
         return failCheck(ErrorCode::FirmwareBad_HWError, "id-page5-details-other-hardware",
             QStringLiteral("hardware %1, the package's %2")
                 .arg(deviceInfo->hardwareId)
@@ -259,7 +254,7 @@ void Core::checkFirmware()
 
     setPreviousFirmwareVersion(deviceInfo->version.toString());
 
-    if (!forceMode() && QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version) >= 0)
+    if (!force && QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version) >= 0)
         return failCheck(ErrorCode::FirmwareSame_FWError, nullptr,
             QStringLiteral("the product has %1").arg(deviceInfo->version.toString()));
 
@@ -312,8 +307,8 @@ void Core::updateFirmware()
     QString devicePath = m_device->firmwareFilePath();
     // A recovery may find nothing to delete; a link or a folder in the way still stops it.
     const QFileInfo target(firmwareTargetPath());
-    const bool nothingToDelete = devicePath.isEmpty() && recoveryMode() && !target.isSymLink()
-        && !target.exists() && !target.filePath().isEmpty();
+    const bool nothingToDelete
+        = devicePath.isEmpty() && recoveryMode() && !target.isSymLink() && !target.exists();
     if (nothingToDelete)
         devicePath = target.filePath();
     QFile deviceFile(devicePath);

@@ -54,9 +54,6 @@ public:
     // even when it is missing or untagged.
     bool recoveryMode() const;
     static QCommandLineOption recoverOption();
-    // Whether arguments set option, read as forceMode and recoveryMode read the process's: by a
-    // parser that knows the two mode options only, so any other option turns both off.
-    static bool modeSet(const QStringList &arguments, const QCommandLineOption &option);
 
     // One line on the first failure of the run: the step, and the system's reason where it gave
     // one; in the package's language, the reason as the system says it. Empty until then.

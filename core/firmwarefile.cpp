@@ -208,11 +208,12 @@ bool syncToDevice(QFileDevice &file, const QString &path)
 #endif
 }
 
-#if defined(Q_OS_WIN)
-namespace {
-// The serial number is what the volume's own boot sector says; tagged so that 0 stays "unknown".
-quint64 windowsVolumeSerialOfPath(const QString &path)
+quint64 volumeIdOf(const QString &path)
 {
+    if (path.isEmpty())
+        return 0;
+#if defined(Q_OS_WIN)
+    // The serial number the volume's boot sector holds; tagged so that 0 stays "unknown".
     wchar_t root[MAX_PATH + 1] = {};
     const QString native = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     DWORD serial = 0;
@@ -220,25 +221,6 @@ quint64 windowsVolumeSerialOfPath(const QString &path)
         || !GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
         return 0;
     return (quint64(1) << 32) | serial;
-}
-
-quint64 windowsVolumeSerialOfFile(const QFileDevice &file)
-{
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info))
-        return 0;
-    return (quint64(1) << 32) | info.dwVolumeSerialNumber;
-}
-} // namespace
-#endif
-
-quint64 volumeIdOf(const QString &path)
-{
-    if (path.isEmpty())
-        return 0;
-#if defined(Q_OS_WIN)
-    return windowsVolumeSerialOfPath(path);
 #else
     struct stat status;
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
@@ -252,7 +234,11 @@ quint64 volumeIdOf(const QFileDevice &file)
     if (file.handle() < 0)
         return 0;
 #if defined(Q_OS_WIN)
-    return windowsVolumeSerialOfFile(file);
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info))
+        return 0;
+    return (quint64(1) << 32) | info.dwVolumeSerialNumber;
 #else
     struct stat status;
     if (::fstat(file.handle(), &status) != 0)

@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <iterator>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -87,23 +88,16 @@ struct Outcome
     const char *name;
 };
 
+// A failure's exit code is 10 and its code; a code outside the list counts as a failed write.
 Outcome outcomeFor(ErrorCode::ErrorCodeEnum code)
 {
-    switch (code) {
-    case ErrorCode::NoError:
-        return { 0, "updated" };
-    case ErrorCode::FindDeviceError:
-        return { 11, "not-found" };
-    case ErrorCode::CheckFirmwareError:
-        return { 12, "cannot-check" };
-    case ErrorCode::FirmwareBad_HWError:
-        return { 13, "other-hardware" };
-    case ErrorCode::FirmwareSame_FWError:
-        return { 14, "up-to-date" };
-    case ErrorCode::UpdateFirmwareError:
-        return { 15, "write-failed" };
-    }
-    return { 15, "write-failed" };
+    static const char *const names[] = { "updated", "not-found", "cannot-check", "other-hardware",
+        "up-to-date", "write-failed" };
+    static_assert(std::size(names) == ErrorCode::UpdateFirmwareError + 1, "a name for every code");
+    const int known = code >= ErrorCode::NoError && code <= ErrorCode::UpdateFirmwareError
+        ? code
+        : ErrorCode::UpdateFirmwareError;
+    return { known == ErrorCode::NoError ? 0 : 10 + known, names[known] };
 }
 
 QString errorName(ErrorCode::ErrorCodeEnum code)
