@@ -70,7 +70,8 @@ void RunLog::write(const QString &text)
         = QStringLiteral("%1 s  %2\n").arg(clock.elapsed() / 1000.0, 8, 'f', 3).arg(text);
     QMutexLocker lock(&mutex);
     if (!file.isOpen()) {
-        held << line;
+        if (!unwritable)
+            held << line;
         return;
     }
     // Line by line to the disk: a run that crashes or hangs still leaves its log.
@@ -91,6 +92,7 @@ bool RunLog::open(Core *core)
         if (!QDir().mkpath(dir)
             || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Text)) {
             held.clear();
+            unwritable = true;
             return false;
         }
         // Names sort by their time stamp, so the oldest come first.

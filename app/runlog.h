@@ -38,5 +38,6 @@ private:
     QFile file;
     QElapsedTimer clock;
     QStringList held;
+    bool unwritable = false; // open() failed: nothing more is held for a file that never comes
     QtMessageHandler previous = nullptr;
 };
