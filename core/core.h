@@ -59,6 +59,11 @@ public:
     // one; in the package's language, the reason as the system says it. Empty until then.
     QString errorDetails() const { return m_errorDetails; }
 
+    // The tags read by the last check: the volume's (null until one was read, also when the
+    // check then refused it) and the package's (null without one). For tarsel-update's report.
+    const FirmwareInfo *installedFirmwareInfo() const { return m_installedFirmwareInfo.get(); }
+    const FirmwareInfo *packagedFirmwareInfo() const { return newFirmwareInfo.get(); }
+
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
     ProductResource *productResource() const { return m_productResource; }
@@ -104,6 +109,7 @@ private:
     QPointer<ProductResource> m_productResource;
     QString m_previousFirmwareVersion = QStringLiteral("0.0.0.0");
     std::unique_ptr<FirmwareInfo> newFirmwareInfo;
+    std::unique_ptr<FirmwareInfo> m_installedFirmwareInfo;
     QPointer<DeviceDetector> m_deviceDetector;
     int findTimeout = 300000;
     // The file system found at the mount path: what the steps read and write must be on it.
