@@ -55,7 +55,8 @@ void TestUpdateCli::run_data()
 {
     QTest::addColumn<QString>("tag"); // the volume's firmware; empty: never powered on
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("how"); // read-only, interrupt, no-file, stalled, logs-link
+    QTest::addColumn<QString>(
+        "how"); // read-only, interrupt, no-file, stalled, logs-link, full disk
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("events"); // with --json; otherwise a line standard output holds
 
@@ -87,6 +88,8 @@ void TestUpdateCli::run_data()
         << QStringList { "result" };
     QTest::newRow("bad timeout") << "" << QStringList { "--timeout", "soon" } << "" << 2
                                  << QStringList();
+    QTest::newRow("--version into a full disk")
+        << "" << QStringList { "--version" } << "full disk" << 1 << QStringList();
     QTest::newRow("an option it does not answer")
         << "" << QStringList { "--help-all" } << "" << 2 << QStringList();
     // A full pipe blocks the output, and with it the event loop that acts on signals and timers.
@@ -153,6 +156,8 @@ void TestUpdateCli::run()
         environment.insert("LANG", "de_DE.UTF-8");
     }
     process.setProcessEnvironment(environment);
+    if (how == "full disk")
+        process.setStandardOutputFile("/dev/full");
     process.start(TARSEL_UPDATE_TOOL, options);
     QVERIFY(process.waitForStarted());
     if (how == "stalled interrupt") {
