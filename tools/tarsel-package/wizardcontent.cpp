@@ -37,6 +37,7 @@ QStringList wizardTextIds()
         QStringLiteral("id-page3-image"),
         QStringLiteral("id-page3-image-detail"),
         QStringLiteral("id-page3-waiting"),
+        QStringLiteral("id-page3-mount-failed"),
         QStringLiteral("id-page4-image"),
         QStringLiteral("id-page4-progress"),
         QStringLiteral("id-page5-image-success"),
@@ -57,6 +58,9 @@ QStringList wizardTextIds()
         QStringLiteral("id-page5-details-write"),
         QStringLiteral("id-page5-details-sync"),
         QStringLiteral("id-page5-details-verify"),
+        QStringLiteral("id-page5-safe-to-power-off"),
+        QStringLiteral("id-page5-still-mounted"),
+        QStringLiteral("id-page5-other-product"),
     };
 }
 

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QMetaEnum>
 #include <QSocketNotifier>
@@ -30,20 +31,23 @@ namespace {
 
 constexpr int exitBadCommandLine = 2;
 constexpr int exitNotFound = 10 + ErrorCode::FindDeviceError;
+constexpr int exitCannotMount = 17;
 constexpr int exitInterrupted = 130;
 // Above it the milliseconds no longer fit the search timer.
 constexpr int maxTimeoutSeconds = 2147483;
 
-const char exitCodesHelp[] = "\nExit codes:\n"
-                             "  0    updated\n"
-                             "  1    the package is missing or unusable\n"
-                             "  2    bad command line\n"
-                             "  11   the product was not found in time\n"
-                             "  12   the firmware could not be checked\n"
-                             "  13   other hardware: the package does not suit the product\n"
-                             "  14   already up to date (nothing written)\n"
-                             "  15   the firmware could not be written or verified\n"
-                             "  130  interrupted while waiting (nothing written)\n";
+const char exitCodesHelp[]
+    = "\nExit codes:\n"
+      "  0    updated\n"
+      "  1    the package is missing or unusable\n"
+      "  2    bad command line\n"
+      "  11   the product was not found in time\n"
+      "  12   the firmware could not be checked\n"
+      "  13   other hardware: the package does not suit the product\n"
+      "  14   already up to date (nothing written)\n"
+      "  15   the firmware could not be written or verified\n"
+      "  17   the product's volume could not be mounted (the reason follows)\n"
+      "  130  interrupted while waiting (nothing written)\n";
 
 int interruptPipe[2] = { -1, -1 };
 volatile sig_atomic_t writeBegun = 0;
@@ -183,6 +187,7 @@ private:
     void onFound(bool ok);
     void onChecked(bool ok);
     void finish(ErrorCode::ErrorCodeEnum code);
+    void finishCannotMount();
     void finishInterrupted();
     QString name() const { return core.deviceName(); }
 
@@ -205,6 +210,8 @@ void Run::start()
         if (ok)
             finish(ErrorCode::NoError);
     });
+    // Nobody is there to mount it by hand in the five minutes: the reason ends the run now.
+    QObject::connect(&core, &Core::mountProblemChanged, &core, [this] { finishCannotMount(); });
     // A failed step emits its signal with false first, then the code.
     QObject::connect(&core, &Core::errorCodeChanged, &core,
         [this](ErrorCode::ErrorCodeEnum code) { finish(code); });
@@ -230,8 +237,15 @@ void Run::onFound(bool ok)
     searching = 0;
     alarm(0);
     const QString mountPath = core.device() ? core.device()->mountPath() : QString();
-    report.event("found", { { QStringLiteral("mountPath"), mountPath } });
+    const QStringList others = core.otherProducts();
+    QJsonObject found { { QStringLiteral("mountPath"), mountPath } };
+    if (!others.isEmpty())
+        found.insert(QStringLiteral("otherProducts"), QJsonArray::fromStringList(others));
+    report.event("found", found);
     report.say(QStringLiteral("Found %1 at %2.").arg(name(), mountPath));
+    if (!others.isEmpty())
+        report.say(QStringLiteral("Another %1 is connected (%2); it is left alone.")
+                       .arg(name(), others.join(QLatin1String(", "))));
     core.checkFirmware();
 }
 
@@ -295,6 +309,9 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
         result.insert(QStringLiteral("step"), failedStep);
         result.insert(QStringLiteral("reason"), failedReason);
     }
+    if (code == ErrorCode::NoError && (core.volumeReleased() || !core.releaseProblem().isEmpty()))
+        result.insert(QStringLiteral("unmounted"),
+            core.volumeReleased() ? QJsonValue(true) : QJsonValue(core.releaseProblem()));
     report.event("result", result);
     const QString version = core.newFirmwareVersion();
     switch (code) {
@@ -304,6 +321,12 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
         report.say(QStringLiteral("Updated: %1 holds firmware %2. Power it off and on again to "
                                   "complete the update.")
                        .arg(name(), version));
+        if (core.volumeReleased())
+            report.say(QStringLiteral("Its volume is unmounted: it is safe to power it off."));
+        else if (!core.releaseProblem().isEmpty())
+            report.warn(QStringLiteral("Its volume is still mounted (%1): unmount it before "
+                                       "powering it off.")
+                            .arg(core.releaseProblem()));
         break;
     case ErrorCode::FirmwareSame_FWError:
         report.say(QStringLiteral("Up to date: %1 already holds firmware %2 (packaged: %3); "
@@ -333,6 +356,25 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
     if (code != ErrorCode::NoError && !details.isEmpty())
         report.warn(details);
     QCoreApplication::exit(outcome.exitCode);
+}
+
+void Run::finishCannotMount()
+{
+    if (finished)
+        return;
+    finished = true;
+    searching = 0;
+    const QString reason = core.mountProblem();
+    report.event("result",
+        { { QStringLiteral("outcome"), QStringLiteral("cannot-mount") },
+            { QStringLiteral("error"), QJsonValue::Null },
+            { QStringLiteral("exitCode"), exitCannotMount },
+            { QStringLiteral("details"), reason } });
+    report.warn(QStringLiteral("%1 was found, but its volume could not be mounted; nothing was "
+                               "written.")
+                    .arg(name()));
+    report.warn(reason);
+    QCoreApplication::exit(exitCannotMount);
 }
 
 void Run::interrupt()
