@@ -252,7 +252,8 @@ void Core::checkFirmware()
     if (!onVolume(devicePath))
         return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-volume-changed",
             QStringLiteral("firmware.bin is not on the volume found"));
-    const std::unique_ptr<FirmwareInfo> deviceInfo = readFirmwareInfo(devicePath);
+    m_installedFirmwareInfo = readFirmwareInfo(devicePath);
+    const FirmwareInfo *deviceInfo = m_installedFirmwareInfo.get();
     if (!deviceInfo) {
         if (passCheckForRecovery())
             return;

@@ -64,6 +64,10 @@ public:
     // one; in the package's language, the reason as the system says it. Empty until then.
     QString errorDetails() const { return m_errorDetails; }
 
+    // The tags read by the last check: the volume's (null until one was read, also when the
+    // check then refused it) and the package's (null without one). For tarsel-update's report.
+    const FirmwareInfo *installedFirmwareInfo() const { return m_installedFirmwareInfo.get(); }
+    const FirmwareInfo *packagedFirmwareInfo() const { return newFirmwareInfo.get(); }
     // Why the product's volume, seen during the search, could not be mounted, in the system's
     // words; empty unless that happened. The search goes on.
     QString mountProblem() const { return m_mountProblem; }
@@ -125,6 +129,7 @@ private:
     QPointer<ProductResource> m_productResource;
     QString m_previousFirmwareVersion = QStringLiteral("0.0.0.0");
     std::unique_ptr<FirmwareInfo> newFirmwareInfo;
+    std::unique_ptr<FirmwareInfo> m_installedFirmwareInfo;
     QPointer<DeviceDetector> m_deviceDetector;
     int findTimeout = 300000;
     // The file system found at the mount path: what the steps read and write must be on it.
