@@ -13,6 +13,9 @@
 #include <QString>
 #include <memory>
 
+class QThread;
+class VolumeLock;
+
 // The update controller the pages drive. GUI thread only; one per process.
 class Core : public QObject
 {
@@ -30,6 +33,12 @@ class Core : public QObject
     // How long findDevice waits for the product, for the page that shows the time left.
     Q_PROPERTY(int findTimeout READ findTimeoutMilliseconds CONSTANT)
     Q_PROPERTY(QString errorDetails READ errorDetails NOTIFY errorDetailsChanged)
+    // True from updateFirmware until the file work has ended, successful or not; the window is
+    // not closed meanwhile.
+    Q_PROPERTY(bool writing READ writing NOTIFY writingChanged)
+    // Whether a failed update left the product without a firmware.bin, which --recover repairs;
+    // set before the failure is reported.
+    Q_PROPERTY(bool firmwareGone READ firmwareGone NOTIFY firmwareGoneChanged)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -59,6 +68,9 @@ public:
     // one; in the package's language, the reason as the system says it. Empty until then.
     QString errorDetails() const { return m_errorDetails; }
 
+    bool writing() const { return m_writing; }
+    bool firmwareGone() const { return m_firmwareGone; }
+
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
     ProductResource *productResource() const { return m_productResource; }
@@ -81,10 +93,14 @@ signals:
     void previousFirmwareVersionChanged();
     void newFirmwareVersionChanged();
     void errorDetailsChanged();
-    // For the run's log: a step ("search", "check", "delete", "create", "write", "sync" or
-    // "verify") ended after milliseconds; reason says why it failed, in English or the system's
-    // words. Emitted before the step's result signal.
+    // For the run's log: a step ("search", "check", "clean", "delete", "create", "write",
+    // "sync", "verify" or "rename") ended after milliseconds; reason says why it failed, or how
+    // it went, in English or the system's words. Emitted before the step's result signal.
     void stepEnded(const QString &step, bool ok, qint64 milliseconds, const QString &reason);
+    // While the file work runs: bytes of the image on the volume, and of them read back equal.
+    void fileProgress(qint64 written, qint64 verified, qint64 total);
+    void writingChanged();
+    void firmwareGoneChanged();
 
 public slots:
     void setErrorCode(ErrorCode::ErrorCodeEnum errorCode);
@@ -93,6 +109,11 @@ private:
     void failCheck(ErrorCode::ErrorCodeEnum code, const char *detailsId, const QString &reason);
     void failUpdate(const char *step, const char *detailsId, const QString &reason);
     void endStep(const QString &step, bool ok, const QString &reason = QString());
+    // Holds the product for this run; false (with the failure reported) when another holds it.
+    bool lockVolume(QString *note);
+    void writeEnded(bool ok, bool gone);
+    void setWriting(bool writing);
+    void startFinishing();
     void noteDetails(const char *id, const QString &reason);
     // Passes the check for firmware.bin missing, empty or untagged, in recovery mode only.
     bool passCheckForRecovery();
@@ -110,4 +131,8 @@ private:
     quint64 m_volumeId = 0;
     QElapsedTimer m_stepClock;
     QString m_errorDetails;
+    std::unique_ptr<VolumeLock> m_lock;
+    std::unique_ptr<QThread> m_writeThread;
+    bool m_writing = false;
+    bool m_firmwareGone = false;
 };

@@ -57,6 +57,11 @@ QStringList wizardTextIds()
         QStringLiteral("id-page5-details-write"),
         QStringLiteral("id-page5-details-sync"),
         QStringLiteral("id-page5-details-verify"),
+        QStringLiteral("id-page5-details-rename"),
+        QStringLiteral("id-page4-file-progress"),
+        QStringLiteral("id-page4-close-refused"),
+        QStringLiteral("id-page5-update-running-error"),
+        QStringLiteral("id-page5-firmware-gone"),
     };
 }
 

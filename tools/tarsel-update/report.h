@@ -20,6 +20,8 @@ public:
     // One event object, its name a fixed word; only in JSON mode.
     void event(const char *name, const QJsonObject &fields = QJsonObject());
     void progress(int percent);
+    // The file work: bytes written and read back equal, of total.
+    void fileProgress(qint64 written, qint64 verified, qint64 total);
 
 private:
     void endProgressLine();
@@ -28,4 +30,6 @@ private:
     const bool terminal;
     bool progressLineOpen = false;
     int lastPlainStep = 0;
+    int lastWritten = -1;
+    int lastVerified = -1;
 };
