@@ -24,6 +24,20 @@
 namespace {
 // One run per process, so the counter is never reset (a second run would report above 100).
 int progressCounter = 0;
+
+// QThread::create needs std::future, which MinGW-w64 with Win32 threads lacks.
+class WorkThread : public QThread
+{
+public:
+    explicit WorkThread(std::function<void()> work)
+        : work(std::move(work))
+    {
+    }
+
+private:
+    void run() override { work(); }
+    const std::function<void()> work;
+};
 } // namespace
 
 Core::Core(QObject *parent)
@@ -383,7 +397,7 @@ void Core::updateFirmware()
         packagedPath, m_device->mountPath(), devicePath, m_volumeId);
     const qint64 total = QFileInfo(packagedPath).size();
     // Reports cross to this thread queued, in the order they were made; the last is the end.
-    m_writeThread.reset(QThread::create([this, writer, total] {
+    m_writeThread = std::make_unique<WorkThread>([this, writer, total] {
         const auto onStep = [this](const FirmwareWriter::Step &step) {
             QMetaObject::invokeMethod(
                 this,
@@ -403,7 +417,7 @@ void Core::updateFirmware()
         const bool gone = writer->firmwareGone();
         QMetaObject::invokeMethod(
             this, [this, ok, gone] { writeEnded(ok, gone); }, Qt::QueuedConnection);
-    }));
+    });
     m_writeThread->start();
 }
 

@@ -180,8 +180,8 @@ private slots:
                 + ", but firmware.bin's is " + digest });
         add("md5 naming nothing", { { "firmware.md5", digest.left(31) } }, "", {},
             { "firmware.md5:1: error: names no MD5" });
-        add("firmware of 1 GiB and a byte", { { "firmware.bin", "sparse" } }, "", {},
-            { "firmware.bin: error: is 1073741825 bytes" });
+        add("firmware of 4 GiB", { { "firmware.bin", "sparse" } }, "", {},
+            { "firmware.bin: error: is 4294967296 bytes" });
         const QStringList ids = wizardTextIds();
         add("a language lacks a text", { { "de_DE.qm", qm(ts("de_DE", ids.mid(1))) } }, "", {},
             { "de_DE.qm: error: no text for \"id-application-title\"" });
