@@ -25,9 +25,10 @@ bool fileMapped(const uchar *data, qint64 size)
         return false;
     const quintptr begin = quintptr(data);
     const quintptr end = begin + quintptr(size);
-    while (!maps.atEnd()) {
+    // procfs gives a size of 0, so atEnd() is no end: an empty line is.
+    for (QByteArray line = maps.readLine(); !line.isEmpty(); line = maps.readLine()) {
         // "start-end perms offset dev inode path"; inode 0 is memory without a file.
-        const QList<QByteArray> fields = maps.readLine().simplified().split(' ');
+        const QList<QByteArray> fields = line.simplified().split(' ');
         const QList<QByteArray> range = fields.value(0).split('-');
         const quintptr from = range.value(0).toULongLong(nullptr, 16);
         const quintptr to = range.value(1).toULongLong(nullptr, 16);
