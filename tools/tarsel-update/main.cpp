@@ -230,6 +230,9 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
     const QString details = core.errorDetails();
     if (!details.isEmpty())
         result.insert(QStringLiteral("details"), details);
+    // A program must know before anyone powers the product off that it holds no firmware.
+    if (code == ErrorCode::UpdateFirmwareError)
+        result.insert(QStringLiteral("firmwareGone"), core.firmwareGone());
     report.event("result", result);
     const QString version = core.newFirmwareVersion();
     switch (code) {
