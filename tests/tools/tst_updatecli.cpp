@@ -267,10 +267,11 @@ void TestUpdateCli::run()
         // Read from the tag also where the hardware refuses it; the ids say why.
         QCOMPARE(field("checked", "installed").toString(),
             how == "no-file" || exitCode == 16 ? QString()
-                : tag == "packaged"             ? "1.0.0.2"
-                                                : tag.section('-', 1));
+                : tag == "packaged"            ? "1.0.0.2"
+                                               : tag.section('-', 1));
         QCOMPARE(field("checked", "installedHardware"),
-            how == "no-file" || exitCode == 16 ? QJsonValue()
+            how == "no-file" || exitCode == 16
+                ? QJsonValue()
                 : QJsonValue(tag == "packaged" ? 3 : tag.section('-', 0, 0).toInt()));
     }
     if (exitCode == 0) {
