@@ -11,3 +11,11 @@ build/bin/bench_startup "${1:-21}" 2>/dev/null | tail -n1
 for process in 1 2 3 4 5; do
     echo "process $process: $(build/bin/bench_minimumheight 3 2>/dev/null | tr '\n' ';' | sed 's/;$//')"
 done
+# The waiting page, drawn by OpenGL (Mesa's llvmpipe under Xvfb) and by Qt Quick's software
+# renderer. No product is connected: the search just waits.
+sim=$(mktemp -d)
+eval "$(build/bin/tarsel-sim create "$sim/product")"
+export TARSEL_SYSFS_ROOT TARSEL_MOUNTINFO
+build/bin/bench_idlepage "${2:-5}" 2>/dev/null
+QT_QUICK_BACKEND=software build/bin/bench_idlepage "${2:-5}" 2>/dev/null
+rm -rf "$sim"

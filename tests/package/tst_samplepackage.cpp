@@ -17,7 +17,8 @@ private slots:
                                             "page5-title-failed page5-noerror page5-noerror "
                                             "page5-find-device-error page5-same-fw-error "
                                             "page1-image page2-image page3-image page3-waiting "
-                                            "page4-image page5-details-search-timeout "
+                                            "page4-image page3-searching page4-progress-value "
+                                            "page5-details-search-timeout "
                                             "page5-details-package-unreadable "
                                             "page5-details-remove page5-details-create "
                                             "page5-details-write page5-details-sync")
