@@ -64,8 +64,10 @@ int main(int argc, char *argv[])
         return 1;
     auto *window = qobject_cast<QQuickWindow *>(QGuiApplication::topLevelWindows().value(0));
     auto *navigator = window ? window->findChild<PageNavigator *>() : nullptr;
-    if (!navigator)
+    if (!navigator) {
+        std::fprintf(stderr, "no window\n");
         return 1;
+    }
     QByteArray renderer = "software";
     QObject::connect(
         window, &QQuickWindow::sceneGraphInitialized, window,
@@ -77,10 +79,13 @@ int main(int argc, char *argv[])
         Qt::DirectConnection);
     navigator->goTo(Page::Page3);
     run(2000); // slid in and settled
-    QQuickItem *page = window->contentItem()->findChild<QQuickItem *>(QStringLiteral("page3"));
-    QQuickItem *indicator = page ? page->findChild<QQuickItem *>("busyIndicator") : nullptr;
-    if (!indicator)
+    auto *stack = window->findChild<QQuickItem *>(QStringLiteral("stackView"));
+    auto *page = stack ? stack->property("currentItem").value<QQuickItem *>() : nullptr;
+    auto *indicator = page ? page->findChild<QQuickItem *>("busyIndicator") : nullptr;
+    if (!indicator || page->objectName() != QLatin1String("page3")) {
+        std::fprintf(stderr, "Page 3's busy indicator not found\n");
         return 1;
+    }
     QQmlComponent before(qmlEngine(indicator));
     before.setData("import QtQuick.Controls 1.1\nBusyIndicator { width: 24; height: 24 }", {});
 
@@ -89,8 +94,10 @@ int main(int argc, char *argv[])
         now.push_back(load(milliseconds));
         indicator->setVisible(false);
         auto *old = qobject_cast<QQuickItem *>(before.create());
-        if (!old)
+        if (!old) {
+            std::fprintf(stderr, "%s\n", qPrintable(before.errorString()));
             return 1;
+        }
         old->setParentItem(indicator->parentItem());
         old->setPosition(indicator->position());
         then.push_back(load(milliseconds));

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Prints the interface's figures: start-up to the first frame of Page 1 (median of runs) and the
-# cost of reading windowMinimumHeight (a few reads in each of several processes). Runs under
+# Prints the interface's figures: start-up to the first frame of Page 1 (median of runs), the
+# cost of reading windowMinimumHeight (a few reads in each of several processes) and the waiting
+# page's CPU use (rounds of 3 s, the second argument, default 5). Runs under
 # Xvfb when there is no display. Build first (scripts/build.sh).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
