@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 // The update controller the pages drive. GUI thread only; one per process.
@@ -30,6 +31,10 @@ class Core : public QObject
     // How long findDevice waits for the product, for the page that shows the time left.
     Q_PROPERTY(int findTimeout READ findTimeoutMilliseconds CONSTANT)
     Q_PROPERTY(QString errorDetails READ errorDetails NOTIFY errorDetailsChanged)
+    Q_PROPERTY(QString mountProblem READ mountProblem NOTIFY mountProblemChanged)
+    Q_PROPERTY(QStringList otherProducts READ otherProducts NOTIFY otherProductsChanged)
+    Q_PROPERTY(bool volumeReleased READ volumeReleased NOTIFY volumeReleaseChanged)
+    Q_PROPERTY(QString releaseProblem READ releaseProblem NOTIFY volumeReleaseChanged)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -59,6 +64,21 @@ public:
     // one; in the package's language, the reason as the system says it. Empty until then.
     QString errorDetails() const { return m_errorDetails; }
 
+    // The tags read by the last check: the volume's (null until one was read, also when the
+    // check then refused it) and the package's (null without one). For tarsel-update's report.
+    const FirmwareInfo *installedFirmwareInfo() const { return m_installedFirmwareInfo.get(); }
+    const FirmwareInfo *packagedFirmwareInfo() const { return newFirmwareInfo.get(); }
+    // Why the product's volume, seen during the search, could not be mounted, in the system's
+    // words; empty unless that happened. The search goes on.
+    QString mountProblem() const { return m_mountProblem; }
+    // Other volumes of the product connected when it was found (their devices); left alone.
+    QStringList otherProducts() const { return m_otherProducts; }
+    // After a successful update: whether the volume was unmounted so that the product can be
+    // powered off, or why it could not be (a busy volume). Both unset where the platform has no
+    // such step.
+    bool volumeReleased() const { return m_volumeReleased; }
+    QString releaseProblem() const { return m_releaseProblem; }
+
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
     ProductResource *productResource() const { return m_productResource; }
@@ -81,9 +101,13 @@ signals:
     void previousFirmwareVersionChanged();
     void newFirmwareVersionChanged();
     void errorDetailsChanged();
-    // For the run's log: a step ("search", "check", "delete", "create", "write", "sync" or
-    // "verify") ended after milliseconds; reason says why it failed, in English or the system's
-    // words. Emitted before the step's result signal.
+    void mountProblemChanged();
+    void otherProductsChanged();
+    void volumeReleaseChanged();
+    // For the run's log: a step ("search", "check", "delete", "create", "write", "sync",
+    // "verify" or "unmount"; "mount" for a refused mount during the search) ended after
+    // milliseconds; reason says why it failed, in English or the system's words. Emitted before
+    // the step's result signal.
     void stepEnded(const QString &step, bool ok, qint64 milliseconds, const QString &reason);
 
 public slots:
@@ -98,16 +122,23 @@ private:
     bool passCheckForRecovery();
     QString firmwareTargetPath() const;
     bool onVolume(const QString &path) const;
+    void releaseVolumeThenReport();
 
     ErrorCode::ErrorCodeEnum m_errorCode = ErrorCode::NoError;
     QPointer<Device> m_device;
     QPointer<ProductResource> m_productResource;
     QString m_previousFirmwareVersion = QStringLiteral("0.0.0.0");
     std::unique_ptr<FirmwareInfo> newFirmwareInfo;
+    std::unique_ptr<FirmwareInfo> m_installedFirmwareInfo;
     QPointer<DeviceDetector> m_deviceDetector;
     int findTimeout = 300000;
     // The file system found at the mount path: what the steps read and write must be on it.
     quint64 m_volumeId = 0;
     QElapsedTimer m_stepClock;
     QString m_errorDetails;
+    QString m_mountProblem;
+    QStringList m_otherProducts;
+    bool m_canReleaseVolume = false;
+    bool m_volumeReleased = false;
+    QString m_releaseProblem;
 };

@@ -27,7 +27,8 @@ bool hasRoomFor(const QString &oldFilePath, qint64 newSize);
 // file's own, for its folder: a file opened from a descriptor no longer knows its name.
 bool syncToDevice(QFileDevice &file, const QString &path);
 
-// Which file system holds path (its device on Unix, its volume serial number on Windows), or
-// holds the open file; 0 when it cannot be told. Equal values mean the same volume.
+// Which file system holds path (on Linux its device, f_fsid and UUID; on Windows its volume
+// serial number), or holds the open file; 0 when it cannot be told. Equal values mean the same
+// volume.
 quint64 volumeIdOf(const QString &path);
 quint64 volumeIdOf(const QFileDevice &file);

@@ -4,7 +4,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 namespace {
 QByteArray contents(const QString &path)
@@ -12,6 +14,32 @@ QByteArray contents(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("absent");
 }
+
+// Standard output into a pipe that is full and never read: a reader that stalled.
+class StalledReaderProcess : public QProcess
+{
+public:
+    StalledReaderProcess()
+    {
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        const QByteArray page(4096, 'x');
+        while (::write(fds[1], page.constData(), size_t(page.size())) > 0) { }
+        fcntl(fds[1], F_SETFL, 0);
+    }
+    ~StalledReaderProcess() override
+    {
+        waitForFinished();
+        for (int fd : fds)
+            ::close(fd);
+    }
+
+protected:
+    void setupChildProcess() override { dup2(fds[1], STDOUT_FILENO); }
+
+private:
+    int fds[2] = { -1, -1 };
+};
 } // namespace
 
 class TestUpdateCli : public QObject
@@ -27,7 +55,7 @@ void TestUpdateCli::run_data()
 {
     QTest::addColumn<QString>("tag"); // the volume's firmware; empty: never powered on
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("how"); // read-only, interrupt, no-file
+    QTest::addColumn<QString>("how"); // read-only, interrupt, no-file, stalled, logs-link
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("events"); // with --json; otherwise a line standard output holds
 
@@ -59,6 +87,15 @@ void TestUpdateCli::run_data()
         << QStringList { "result" };
     QTest::newRow("bad timeout") << "" << QStringList { "--timeout", "soon" } << "" << 2
                                  << QStringList();
+    QTest::newRow("an option it does not answer")
+        << "" << QStringList { "--help-all" } << "" << 2 << QStringList();
+    // A full pipe blocks the output, and with it the event loop that acts on signals and timers.
+    QTest::newRow("SIGTERM with a stalled reader")
+        << "" << QStringList { "--json" } << "stalled interrupt" << 130 << QStringList();
+    QTest::newRow("time-out with a stalled reader")
+        << "" << QStringList { "--timeout", "1" } << "stalled" << 11 << QStringList();
+    QTest::newRow("logs folder is a link")
+        << "" << QStringList { "--timeout", "1" } << "logs-link" << 11 << QStringList();
 }
 
 void TestUpdateCli::run()
@@ -94,15 +131,34 @@ void TestUpdateCli::run()
         QVERIFY(::mount(nullptr, volume, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0);
     }
 
-    QProcess process;
+    // The run log's folders do not exist yet: the program makes them.
+    const QString logs = dir.filePath("state/TarselUpdater/logs");
+    if (how == "logs-link") {
+        QVERIFY(QDir().mkpath(dir.filePath("elsewhere"))
+            && QDir().mkpath(dir.filePath("state/TarselUpdater")));
+        QVERIFY(QFile::link(dir.filePath("elsewhere"), logs));
+    }
+
+    std::unique_ptr<QProcess> started(
+        how.startsWith("stalled") ? new StalledReaderProcess : new QProcess);
+    QProcess &process = *started;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *display : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         environment.remove(display);
     environment.insert("TARSEL_SYSFS_ROOT", simulator.sysfsRoot());
     environment.insert("TARSEL_MOUNTINFO", simulator.mountTablePath());
+    environment.insert("XDG_STATE_HOME", dir.filePath("state"));
+    if (exitCode == 13) { // a German user
+        environment.remove("LC_ALL");
+        environment.insert("LANG", "de_DE.UTF-8");
+    }
     process.setProcessEnvironment(environment);
     process.start(TARSEL_UPDATE_TOOL, options);
     QVERIFY(process.waitForStarted());
+    if (how == "stalled interrupt") {
+        QTest::qWait(500);
+        QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    }
 
     // The product is powered on (or Ctrl+C pressed) once the program says it waits.
     QByteArray out;
@@ -130,6 +186,20 @@ void TestUpdateCli::run()
     if (exitCode != 0)
         QCOMPARE(after, before);
 
+    // Every run that got its package leaves a log, named after the program, in folders of the
+    // user's alone; a logs folder that is a link is not followed, and the console says so once.
+    const QStringList logFiles = QDir(logs).entryList({ "tarsel-update-*.log" });
+    if (how == "logs-link") {
+        QVERIFY2(logFiles.isEmpty() && err.count("cannot be written") == 1, err);
+    } else if (exitCode != 1 && exitCode != 2 && !how.startsWith("stalled")) {
+        QCOMPARE(logFiles.size(), 1);
+        QVERIFY(contents(logs + '/' + logFiles.first())
+                    .contains("command line: " + options.join(' ').toUtf8()));
+        QCOMPARE(QFileInfo(dir.filePath("state")).permissions() & 0x0077, QFile::Permissions());
+    }
+    if (how.startsWith("stalled"))
+        return;
+
     if (!options.contains("--json")) {
         for (const QString &line : events)
             QVERIFY2(out.split('\n').contains(line.toUtf8()), out);
@@ -155,8 +225,11 @@ void TestUpdateCli::run()
             QDir(simulator.volumePath()).canonicalPath());
         QCOMPARE(field("checked", "packaged").toString(), QString("1.0.0.2"));
         // Other hardware is refused before the volume's version is taken.
+        // Read from the tag also where the hardware refuses it; the ids say why.
         QCOMPARE(field("checked", "installed").toString(),
-            exitCode == 13 || how == "no-file" ? QString() : tag.section('-', 1));
+            how == "no-file" ? QString() : tag.section('-', 1));
+        QCOMPARE(field("checked", "installedHardware"),
+            how == "no-file" ? QJsonValue() : QJsonValue(tag.section('-', 0, 0).toInt()));
     }
     if (exitCode == 0) {
         QCOMPARE(field("result", "error").toString(), QString("NoError"));
@@ -166,6 +239,9 @@ void TestUpdateCli::run()
         QCOMPARE(field("result", "error").toString(), QString("FirmwareSame_FWError"));
     if (exitCode == 15)
         QVERIFY2(field("result", "details").toString().contains("Read-only file system"), out);
+    // The fields for a program stay English whatever the user's language.
+    if (exitCode == 13)
+        QCOMPARE(field("result", "reason").toString(), QString("hardware 4, the package's 3"));
 }
 
 QTEST_GUILESS_MAIN(TestUpdateCli)

@@ -38,6 +38,7 @@ QStringList wizardTextIds()
         QStringLiteral("id-page3-image-detail"),
         QStringLiteral("id-page3-waiting"),
         QStringLiteral("id-page3-searching"),
+        QStringLiteral("id-page3-mount-failed"),
         QStringLiteral("id-page4-image"),
         QStringLiteral("id-page4-progress-value"),
         QStringLiteral("id-page5-image-success"),
@@ -58,6 +59,9 @@ QStringList wizardTextIds()
         QStringLiteral("id-page5-details-write"),
         QStringLiteral("id-page5-details-sync"),
         QStringLiteral("id-page5-details-verify"),
+        QStringLiteral("id-page5-safe-to-power-off"),
+        QStringLiteral("id-page5-still-mounted"),
+        QStringLiteral("id-page5-other-product"),
     };
 }
 
