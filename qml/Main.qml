@@ -130,6 +130,10 @@ ApplicationWindow {
         height: window.height / fit
         scale: fit
         transformOrigin: Item.TopLeft
+        // Drawn at the design size and scaled as one picture: the buttons' natively rendered
+        // labels lose strokes when each glyph is scaled on its own.
+        layer.enabled: fit < 1
+        layer.smooth: true
 
         StackView {
             id: stackView
