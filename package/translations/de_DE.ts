@@ -107,9 +107,13 @@
         <source>Waiting for %1...</source>
         <translation>Noch %1 warten...</translation>
     </message>
-    <message id="id-page4-progress">
-        <source>Update progress</source>
-        <translation>Fortschritt der Aktualisierung</translation>
+    <message id="id-page3-searching">
+        <source>Searching for %1</source>
+        <translation>Suche nach %1</translation>
+    </message>
+    <message id="id-page4-progress-value">
+        <source>Update progress: %1%</source>
+        <translation>Fortschritt der Aktualisierung: %1 %</translation>
     </message>
     <message id="id-page1-image">
         <source>%1 being powered off</source>

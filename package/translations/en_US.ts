@@ -107,9 +107,13 @@
         <source>Waiting for %1...</source>
         <translation>Waiting for %1...</translation>
     </message>
-    <message id="id-page4-progress">
-        <source>Update progress</source>
-        <translation>Update progress</translation>
+    <message id="id-page3-searching">
+        <source>Searching for %1</source>
+        <translation>Searching for %1</translation>
+    </message>
+    <message id="id-page4-progress-value">
+        <source>Update progress: %1%</source>
+        <translation>Update progress: %1%</translation>
     </message>
     <message id="id-page1-image">
         <source>%1 being powered off</source>

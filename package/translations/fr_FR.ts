@@ -107,9 +107,13 @@
         <source>Waiting for %1...</source>
         <translation>Encore %1 d'attente...</translation>
     </message>
-    <message id="id-page4-progress">
-        <source>Update progress</source>
-        <translation>Progression de la mise à jour</translation>
+    <message id="id-page3-searching">
+        <source>Searching for %1</source>
+        <translation>Recherche de %1</translation>
+    </message>
+    <message id="id-page4-progress-value">
+        <source>Update progress: %1%</source>
+        <translation>Progression de la mise à jour : %1 %</translation>
     </message>
     <message id="id-page1-image">
         <source>%1 being powered off</source>
