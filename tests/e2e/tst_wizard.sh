@@ -296,4 +296,4 @@ walk "keyboard only in German on a 1024x600 screen, a window manager, a screen r
     3-1.0.0.1 de_DE 0 display-1024x600 wm focus-listener
 walk "keyboard only at 150 % on a 1920x1080 screen, a window manager, a screen reader's focus" \
     3-1.0.0.1 fr_FR 0 display-1920x1080 scale-150 wm focus-listener held-Return
-walk "up to date, a triple click on Page 1" 3-1.0.0.2 en_US 4 triple-click-0.23
+walk "up to date, a triple click on Page 1" "$packaged" en_US 4 triple-click-0.23
