@@ -8,6 +8,8 @@ ApplicationWindow {
     id: window
 
     readonly property int appVersionBlockHeight: appVersionBlock.implicitHeight
+    // Set once a close was refused while the firmware is written; Page 4 says why.
+    property bool closeRefused: false
 
     // Every "%1" alike; a text without the marker (an id shown for a missing translation)
     // passes unchanged, and the value is never read as a pattern.
@@ -82,6 +84,16 @@ ApplicationWindow {
         }
         core.firmwareUpdated.connect(onFirmwareUpdated)
         core.updateFirmware()
+    }
+
+    // A window closed in the middle of the file work would end the program before the result;
+    // the work is not cut short, so the window stays until it has ended.
+    onClosing: {
+        if (core.writing) {
+            close.accepted = false
+            closeRefused = true
+            console.debug(uiLog, "close refused")
+        }
     }
 
     visible: true

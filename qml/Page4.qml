@@ -95,10 +95,53 @@ Rectangle {
                 Accessible.name: qsTrId("id-page4-progress")
             }
 
+            // How far the file work is, beside the bar that shows the closing steps after it.
+            Text {
+                id: fileProgressText
+                objectName: "fileProgress"
+                anchors.top: progressBar.bottom
+                anchors.topMargin: 10
+                anchors.left: parent.left
+                width: parent.width - page.margin
+                color: "#444444"
+                font.family: TarselFont.latoRegular
+                font.pointSize: TarselFont.pt10
+                wrapMode: Text.WordWrap
+                visible: text !== ""
+                text: ""
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+
+            Text {
+                id: closeRefusedNote
+                objectName: "closeRefusedNote"
+                anchors.top: fileProgressText.bottom
+                anchors.topMargin: 10
+                anchors.left: parent.left
+                width: parent.width - page.margin
+                color: "#000000"
+                font.bold: true
+                font.family: TarselFont.latoRegular
+                font.pointSize: TarselFont.pt10
+                wrapMode: Text.WordWrap
+                visible: closeRefused
+                text: qsTrId("id-page4-close-refused")
+                Accessible.role: Accessible.StaticText
+                Accessible.name: visible ? text : ""
+            }
+
             Connections {
                 target: core
                 function onProgressChanged(progress) {
                     progressBar.value = progress
+                }
+                function onFileProgress(written, verified, total) {
+                    var percent = function (bytes) {
+                        return total > 0 ? Math.floor(bytes * 100 / total) : 100
+                    }
+                    fileProgressText.text = qsTrId("id-page4-file-progress")
+                        .split("%1").join(percent(written)).split("%2").join(percent(verified))
                 }
             }
         }

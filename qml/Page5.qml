@@ -51,7 +51,12 @@ Rectangle {
         case ErrorCode.FirmwareSame_FWError:
             return substitute(qsTrId("id-page5-same-fw-error"), core.deviceName())
         case ErrorCode.UpdateFirmwareError:
-            return qsTrId("id-page5-update-firmware-error")
+            // What the user must know before powering the product off: it has no firmware now.
+            return qsTrId("id-page5-update-firmware-error") + (core.firmwareGone
+                   ? "<br><br>" + substitute(qsTrId("id-page5-firmware-gone"), core.deviceName())
+                   : "")
+        case ErrorCode.UpdateRunningError:
+            return substitute(qsTrId("id-page5-update-running-error"), core.deviceName())
         default:
             console.warn("Unknown error code:", errorCode)
             return ""

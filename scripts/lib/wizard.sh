@@ -28,9 +28,12 @@ wizard_stop_xvfb() {
 }
 
 # wizard_simulate FOLDER TAG: a fresh simulated product in FOLDER whose firmware is tagged TAG,
-# for the updaters started after it; sets WIZARD_SIMULATION and WIZARD_VOLUME.
+# or is a copy of the file TAG (a path), for the updaters started after it; sets
+# WIZARD_SIMULATION and WIZARD_VOLUME.
 wizard_simulate() {
-    eval "$(build/bin/tarsel-sim create "$1" --tag "$2")"
+    local firmware=(--tag "$2")
+    if [[ $2 == /* ]]; then firmware=(--firmware "$2"); fi
+    eval "$(build/bin/tarsel-sim create "$1" "${firmware[@]}")"
     export TARSEL_SYSFS_ROOT TARSEL_MOUNTINFO
     WIZARD_SIMULATION=$1
     WIZARD_VOLUME=$1/volume

@@ -194,8 +194,8 @@ kill "$WIZARD_PID" && wizard_wait_exit && WIZARD_PID=
 
 walk "older firmware replaced, by mouse, in German, without OpenGL, read by a screen reader" \
     3-1.0.0.1 de_DE 0 mouse no-gl screen-reader
-walk "same version is up to date, Japanese falls back to English, Space held on Page 1" \
-    3-1.0.0.2 ja_JP 4 held-space
+walk "the packaged firmware is up to date, Japanese falls back to English, Space held on Page 1" \
+    "$packaged" ja_JP 4 held-space
 walk "other hardware refused, in French, Return held on Page 1" 7-1.0.0.1 fr_FR 3 held-Return
 walk "volume without firmware.bin, a double click on Page 1" 3-1.0.0.1 en_US 2 no-file \
     double-click-0.15

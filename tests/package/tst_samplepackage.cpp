@@ -22,7 +22,9 @@ private slots:
                                             "page5-still-mounted page5-other-product "
                                             "page5-details-package-unreadable "
                                             "page5-details-remove page5-details-create "
-                                            "page5-details-write page5-details-sync")
+                                            "page5-details-write page5-details-sync "
+                                            "page4-file-progress page5-update-running-error "
+                                            "page5-firmware-gone page5-details-rename")
                                         .split(' '); // an id per "%1" of its text
         QTranslator english, translator;
         QVERIFY(english.load(":/tst_samplepackage/en_US.qm"));

@@ -188,8 +188,8 @@ private slots:
                 + ", but firmware.bin's is " + digest });
         add("md5 naming nothing", { { "firmware.md5", digest.left(31) } }, "", {},
             { "firmware.md5:1: error: names no MD5" });
-        add("firmware of 1 GiB and a byte", { { "firmware.bin", "sparse" } }, "", {},
-            { "firmware.bin: error: is 1073741825 bytes" });
+        add("firmware of 4 GiB", { { "firmware.bin", "sparse" } }, "", {},
+            { "firmware.bin: error: is 4294967296 bytes" });
         const QStringList ids = wizardTextIds();
         add("a language lacks a text", { { "de_DE.qm", qm(ts("de_DE", ids.mid(1))) } }, "", {},
             { "de_DE.qm: error: no text for \"id-application-title\"" });
@@ -293,8 +293,8 @@ private slots:
         // A display that cannot be reached (a stale DISPLAY) does not stop it.
         const Run info = tool({ "info", package }, { "DISPLAY=:4093", "QT_QPA_PLATFORM=" });
         QCOMPARE(info.exitCode, 0);
-        for (const char *line : { "  firmware.md5    accepted", "  de_DE.qm        56 of 56 texts",
-                 "  more/fr_FR.qm   56 of 56 texts", "  de_AT   -> de_DE.qm  (same language)",
+        for (const char *line : { "  firmware.md5    accepted", "  de_DE.qm        61 of 61 texts",
+                 "  more/fr_FR.qm   61 of 61 texts", "  de_AT   -> de_DE.qm  (same language)",
                  "  fr_FR   -> more/fr_FR.qm  (exact)", "  ja_JP   -> en_US.qm  (fallback)",
                  "  en_US.qm        480 px", "  (raw ids)       480 px" })
             QVERIFY2(info.out.split('\n').contains(line), qPrintable(line + ("\n" + info.out)));

@@ -53,9 +53,12 @@ class TestCore : public QObject
     Q_PROPERTY(QString newFirmwareVersion MEMBER newVersion CONSTANT)
     Q_PROPERTY(QString previousFirmwareVersion MEMBER previousVersion NOTIFY versionChanged)
     Q_PROPERTY(int findTimeout MEMBER findTimeout CONSTANT)
+    Q_PROPERTY(bool writing MEMBER writing NOTIFY writingChanged)
+    Q_PROPERTY(bool firmwareGone MEMBER firmwareGone CONSTANT)
 
 public:
-    int outcome = -1; // -1: the steps report nothing
+    int outcome = -1; // -1: the steps report nothing; 15: 5, the product left without firmware
+    bool writing = false, firmwareGone = false;
     QStringList calls;
     ErrorCode::ErrorCodeEnum errorCode = ErrorCode::NoError;
     QString updaterVersion = "1.2.24", newVersion = "1.0.0.2", previousVersion = "0.0.0.0";
@@ -66,9 +69,14 @@ public:
     Q_INVOKABLE void findDevice() { step("find", &TestCore::deviceFound, outcome == 1); }
     Q_INVOKABLE void checkFirmware()
     {
-        step("check", &TestCore::firmwareChecked, outcome >= 2 && outcome <= 4);
+        step("check", &TestCore::firmwareChecked, (outcome >= 2 && outcome <= 4) || outcome == 6);
     }
-    Q_INVOKABLE void updateFirmware() { step("update", &TestCore::firmwareUpdated, outcome == 5); }
+    Q_INVOKABLE void updateFirmware()
+    {
+        firmwareGone = outcome == 15;
+        outcome %= 10;
+        step("update", &TestCore::firmwareUpdated, outcome == 5);
+    }
     void fail(int code) { setProperty("errorCode", code); }
 
 signals:
@@ -78,6 +86,8 @@ signals:
     void progressChanged(int progress);
     void errorCodeChanged(ErrorCode::ErrorCodeEnum errorCode);
     void versionChanged();
+    void writingChanged();
+    void fileProgress(qint64 written, qint64 verified, qint64 total);
 
 private:
     void step(const char *name, void (TestCore::*report)(bool), bool fails)
@@ -167,6 +177,14 @@ private slots:
         emit core->firmwareChecked(true);
         QCOMPARE(core->calls, (QStringList { "find", "check", "update" }));
         QCOMPARE(text("appVersionBlock"), "Previous 1.0.0.1<br>New 1.0.0.2<br>Updater 1.2.24");
+        // While the file is written its progress shows, and a close is refused with a note.
+        core->setProperty("writing", true);
+        emit core->fileProgress(3 << 20, 1 << 20, 4 << 20);
+        QCOMPARE(text("fileProgress"), QStringLiteral("Written 75, verified 25"));
+        QVERIFY(!find("closeRefusedNote")->property("visible").toBool());
+        window->close();
+        QVERIFY(window->isVisible() && find("closeRefusedNote")->property("visible").toBool());
+        core->setProperty("writing", false);
         emit core->progressChanged(37);
         QCOMPARE(find("progressBar")->property("value"), QVariant(37.0));
         emit core->firmwareUpdated(true);
@@ -188,6 +206,9 @@ private slots:
         QTest::addRow("up to date")
             << 4 << "up2date" << QStringLiteral("Up to date.") << "Vault is up to date.";
         QTest::addRow("write error") << 5 << "failure" << failed << "Cannot write.";
+        QTest::addRow("write error, no firmware left")
+            << 15 << "failure" << failed << "Cannot write.<br><br>Vault holds none.";
+        QTest::addRow("another run updates it") << 6 << "failure" << failed << "Vault is busy.";
     }
     void resultPageShowsTheOutcome()
     {
@@ -198,8 +219,8 @@ private slots:
         open();
         click("nextButton");
         click("nextButton");
-        const QString walk = outcome == 0 || outcome == 5 ? "page1 page2 page3 page4 page5"
-                                                          : "page1 page2 page3 page5";
+        const QString walk = outcome == 0 || outcome % 10 == 5 ? "page1 page2 page3 page4 page5"
+                                                               : "page1 page2 page3 page5";
         QCOMPARE(pages(), walk);
         QCOMPARE(find("generalImage")->property("source").toString(),
             "image://data/page5/big_" + image + ".png");

@@ -342,8 +342,10 @@ bool PackageBuilder::pack(const QString &workDir, const QString &stageDir, const
     qrcFile.close();
     QString errors;
     if (!runTool(rcc,
-            { QStringLiteral("--binary"), QStringLiteral("package.qrc"), QStringLiteral("-o"),
-                packed },
+            // Stored as they are, the updater reads the firmware from the package's mapping in
+            // bounded memory; a compressed one Qt would unpack whole into memory.
+            { QStringLiteral("--binary"), QStringLiteral("--no-compress"),
+                QStringLiteral("package.qrc"), QStringLiteral("-o"), packed },
             workDir, &errors)) {
         add(Diagnostic::Error, output, QStringLiteral("rcc failed: %1").arg(errors));
         QFile::remove(packed);

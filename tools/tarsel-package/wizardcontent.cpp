@@ -61,6 +61,11 @@ QStringList wizardTextIds()
         QStringLiteral("id-page5-safe-to-power-off"),
         QStringLiteral("id-page5-still-mounted"),
         QStringLiteral("id-page5-other-product"),
+        QStringLiteral("id-page5-details-rename"),
+        QStringLiteral("id-page4-file-progress"),
+        QStringLiteral("id-page4-close-refused"),
+        QStringLiteral("id-page5-update-running-error"),
+        QStringLiteral("id-page5-firmware-gone"),
     };
 }
 
