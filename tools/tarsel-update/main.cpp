@@ -56,6 +56,11 @@ volatile sig_atomic_t interruptRequested = 0;
 // From the start until the product is found or the run ends.
 volatile sig_atomic_t searching = 0;
 volatile sig_atomic_t searchOverdue = 0;
+// While the package loads, a read may block for good (a FIFO, a hung network share): the handler
+// then ends the run itself with the line interrupted() would write.
+volatile sig_atomic_t loadingPackage = 0;
+int loadingInterruptFd = -1;
+QByteArray loadingInterruptLine;
 
 // A stalled reader blocks our output and with it the event loop that would act on a signal or
 // the search timer; while nothing is written to the product, the process ends right there.
@@ -68,7 +73,11 @@ extern "C" void onInterrupt(int)
         if (write(STDERR_FILENO, note, sizeof note - 1) < 0) { }
     } else {
         interruptRequested = 1;
-        if (reportBlocked)
+        if (loadingPackage && !reportBlocked
+            && write(loadingInterruptFd, loadingInterruptLine.constData(),
+                   size_t(loadingInterruptLine.size()))
+                < 0) { }
+        if (reportBlocked || loadingPackage)
             _exit(exitInterrupted);
         const char byte = 1;
         if (write(interruptPipe[1], &byte, 1) < 0) { }
@@ -513,8 +522,16 @@ int main(int argc, char *argv[])
         ? parser.value(package)
         : QCoreApplication::applicationDirPath() + QStringLiteral("/data.rcc");
 
+    const bool jsonStyle = parser.isSet(json);
+    loadingInterruptFd = jsonStyle ? STDOUT_FILENO : STDERR_FILENO;
+    loadingInterruptLine = jsonStyle
+        ? QByteArray("{\"event\":\"result\",\"error\":null,\"exitCode\":130,"
+                     "\"outcome\":\"interrupted\"}\n")
+        : QByteArray("Interrupted while loading the package; nothing was written.\n");
     bool ok = false;
+    loadingPackage = 1;
     std::unique_ptr<ProductResource> resource(loadProductPackage(packagePath, ok));
+    loadingPackage = 0;
     // A program reading the stream learns the end of every run from its last line.
     const auto unusablePackage = [&report] {
         searching = 0;
