@@ -346,7 +346,9 @@ private slots:
                 run("umount", { point });
         }
         QTest::qWait(200); // connections close on Qt's bus thread
-        QCOMPARE(descriptors(), before);
+        // Fewer is no leak: a descriptor counted in the first rounds may have closed since.
+        const uint after = descriptors();
+        QVERIFY2(after <= before, qPrintable(QStringLiteral("%1 > %2").arg(after).arg(before)));
     }
 
     // What a file manager's "Safely remove" does: the volume is unmounted through UDisks2, and
