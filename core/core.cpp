@@ -173,13 +173,27 @@ void Core::findDevice()
         setErrorCode(ErrorCode::FindDeviceError);
     });
     findTimer->start(findTimeout);
+    connect(m_deviceDetector, &DeviceDetector::mountFailed, this, [this](const QString &reason) {
+        // Logged as it happens; the search step goes on and ends later.
+        emit stepEnded(QStringLiteral("mount"), false, m_stepClock.elapsed(), reason);
+        m_mountProblem = reason;
+        emit mountProblemChanged();
+    });
     connect(m_deviceDetector, &DeviceDetector::detected, this,
         [this, findTimer](const QString &mountPath) {
             findTimer->stop();
             m_device = new Device(mountPath, this);
             m_volumeId = volumeIdOf(mountPath);
+            m_otherProducts = m_deviceDetector->otherProducts();
+            if (!m_otherProducts.isEmpty())
+                emit otherProductsChanged();
+            m_canReleaseVolume = m_deviceDetector->canReleaseVolume();
             const bool ok = !m_device->isEmpty();
-            endStep(QStringLiteral("search"), ok, ok ? QString() : QStringLiteral("no mount path"));
+            const QString others = m_otherProducts.isEmpty()
+                ? QString()
+                : QStringLiteral("another %1 is connected (%2) and left alone")
+                      .arg(deviceName(), m_otherProducts.join(QLatin1String(", ")));
+            endStep(QStringLiteral("search"), ok, ok ? others : QStringLiteral("no mount path"));
             if (!ok)
                 noteDetails("id-page5-details-search-failed", QString());
             // The pages run the check and the write inside this emission.
@@ -275,7 +289,8 @@ void Core::checkFirmware()
     if (!onVolume(devicePath))
         return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-volume-changed",
             QStringLiteral("firmware.bin is not on the volume found"));
-    const std::unique_ptr<FirmwareInfo> deviceInfo = readFirmwareInfo(devicePath);
+    m_installedFirmwareInfo = readFirmwareInfo(devicePath);
+    const FirmwareInfo *deviceInfo = m_installedFirmwareInfo.get();
     if (!deviceInfo) {
         if (passCheckForRecovery())
             return;
@@ -452,7 +467,30 @@ void Core::startFinishing()
     connect(finishTimer, &QTimer::timeout, this, [this, progressTimer, finishTimer] {
         progressTimer->stop();
         finishTimer->stop();
-        emit firmwareUpdated(true);
+        releaseVolumeThenReport();
     });
     finishTimer->start(5000);
+}
+
+void Core::releaseVolumeThenReport()
+{
+    // The user is told to power the product off next: a volume still mounted then (a FAT one
+    // above all) would be left dirty.
+    if (!m_canReleaseVolume || !m_device) {
+        emit firmwareUpdated(true);
+        return;
+    }
+    m_stepClock.start();
+    DeviceDetector::releaseVolume(m_device->mountPath(), this,
+        [this](DeviceDetector::Release release, const QString &reason) {
+            if (release != DeviceDetector::Release::NotTried) {
+                m_volumeReleased = release == DeviceDetector::Release::Released;
+                m_releaseProblem = m_volumeReleased ? QString()
+                    : reason.isEmpty()              ? QStringLiteral("not unmounted")
+                                                    : reason;
+                endStep(QStringLiteral("unmount"), m_volumeReleased, m_releaseProblem);
+                emit volumeReleaseChanged();
+            }
+            emit firmwareUpdated(true);
+        });
 }

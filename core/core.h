@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QThread;
@@ -39,6 +40,10 @@ class Core : public QObject
     // Whether a failed update left the product without a firmware.bin, which --recover repairs;
     // set before the failure is reported.
     Q_PROPERTY(bool firmwareGone READ firmwareGone NOTIFY firmwareGoneChanged)
+    Q_PROPERTY(QString mountProblem READ mountProblem NOTIFY mountProblemChanged)
+    Q_PROPERTY(QStringList otherProducts READ otherProducts NOTIFY otherProductsChanged)
+    Q_PROPERTY(bool volumeReleased READ volumeReleased NOTIFY volumeReleaseChanged)
+    Q_PROPERTY(QString releaseProblem READ releaseProblem NOTIFY volumeReleaseChanged)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -70,6 +75,20 @@ public:
 
     bool writing() const { return m_writing; }
     bool firmwareGone() const { return m_firmwareGone; }
+    // The tags read by the last check: the volume's (null until one was read, also when the
+    // check then refused it) and the package's (null without one). For tarsel-update's report.
+    const FirmwareInfo *installedFirmwareInfo() const { return m_installedFirmwareInfo.get(); }
+    const FirmwareInfo *packagedFirmwareInfo() const { return newFirmwareInfo.get(); }
+    // Why the product's volume, seen during the search, could not be mounted, in the system's
+    // words; empty unless that happened. The search goes on.
+    QString mountProblem() const { return m_mountProblem; }
+    // Other volumes of the product connected when it was found (their devices); left alone.
+    QStringList otherProducts() const { return m_otherProducts; }
+    // After a successful update: whether the volume was unmounted so that the product can be
+    // powered off, or why it could not be (a busy volume). Both unset where the platform has no
+    // such step.
+    bool volumeReleased() const { return m_volumeReleased; }
+    QString releaseProblem() const { return m_releaseProblem; }
 
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
@@ -93,9 +112,13 @@ signals:
     void previousFirmwareVersionChanged();
     void newFirmwareVersionChanged();
     void errorDetailsChanged();
+    void mountProblemChanged();
+    void otherProductsChanged();
+    void volumeReleaseChanged();
     // For the run's log: a step ("search", "check", "clean", "delete", "create", "write",
-    // "sync", "verify" or "rename") ended after milliseconds; reason says why it failed, or how
-    // it went, in English or the system's words. Emitted before the step's result signal.
+    // "sync", "verify", "rename" or "unmount"; "mount" for a refused mount during the search)
+    // ended after milliseconds; reason says why it failed, or how it went, in English or the
+    // system's words. Emitted before the step's result signal.
     void stepEnded(const QString &step, bool ok, qint64 milliseconds, const QString &reason);
     // While the file work runs: bytes of the image on the volume, and of them read back equal.
     void fileProgress(qint64 written, qint64 verified, qint64 total);
@@ -119,12 +142,14 @@ private:
     bool passCheckForRecovery();
     QString firmwareTargetPath() const;
     bool onVolume(const QString &path) const;
+    void releaseVolumeThenReport();
 
     ErrorCode::ErrorCodeEnum m_errorCode = ErrorCode::NoError;
     QPointer<Device> m_device;
     QPointer<ProductResource> m_productResource;
     QString m_previousFirmwareVersion = QStringLiteral("0.0.0.0");
     std::unique_ptr<FirmwareInfo> newFirmwareInfo;
+    std::unique_ptr<FirmwareInfo> m_installedFirmwareInfo;
     QPointer<DeviceDetector> m_deviceDetector;
     int findTimeout = 300000;
     // The file system found at the mount path: what the steps read and write must be on it.
@@ -135,4 +160,9 @@ private:
     std::unique_ptr<QThread> m_writeThread;
     bool m_writing = false;
     bool m_firmwareGone = false;
+    QString m_mountProblem;
+    QStringList m_otherProducts;
+    bool m_canReleaseVolume = false;
+    bool m_volumeReleased = false;
+    QString m_releaseProblem;
 };

@@ -16,7 +16,9 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <QDirIterator>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 #endif
 
@@ -59,6 +61,38 @@ bool stillAtPath(const QFile &file, const QString &path)
         && opened.st_ino == named.st_ino;
 #endif
 }
+#if !defined(Q_OS_WIN)
+// The UUID udev names the file system on device by (FAT's serial number, ext4's UUID); empty
+// where there is none or no udev.
+QByteArray fileSystemUuid(dev_t device)
+{
+    QDirIterator links(QStringLiteral("/dev/disk/by-uuid"),
+        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    while (links.hasNext()) {
+        struct stat target;
+        if (::stat(QFile::encodeName(links.next()).constData(), &target) == 0
+            && S_ISBLK(target.st_mode) && target.st_rdev == device)
+            return QFile::encodeName(links.fileName());
+    }
+    return QByteArray();
+}
+
+// The device number alone names the slot, not what is in it: another image attached to the
+// same loop device, or another card in the same reader, has the same one. f_fsid comes from the
+// UUID on ext4, btrfs and XFS, but from the device on FAT, whose serial udev knows.
+quint64 fileSystemId(dev_t device, const struct statfs &fileSystem)
+{
+    QByteArray key = QByteArray::number(quint64(device)) + ':'
+        + QByteArray::number(fileSystem.f_fsid.__val[0]) + ':'
+        + QByteArray::number(fileSystem.f_fsid.__val[1]) + ':'
+        + QByteArray::number(qint64(fileSystem.f_type)) + ':' + fileSystemUuid(device);
+    quint64 hash = 14695981039346656037ULL; // FNV-1a
+    for (const char c : qAsConst(key))
+        hash = (hash ^ quint8(c)) * 1099511628211ULL;
+    return hash ? hash : 1; // 0 stays "unknown"
+}
+#endif
+
 } // namespace
 
 bool openRegularFile(QFile &file, QIODevice::OpenMode extraMode, QString *error)
@@ -285,10 +319,12 @@ quint64 volumeIdOf(const QString &path)
         return 0;
     return (quint64(1) << 32) | serial;
 #else
+    const QByteArray name = QFile::encodeName(path);
     struct stat status;
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+    struct statfs fileSystem;
+    if (::stat(name.constData(), &status) != 0 || ::statfs(name.constData(), &fileSystem) != 0)
         return 0;
-    return quint64(status.st_dev) + 1; // 0 stays "unknown"
+    return fileSystemId(status.st_dev, fileSystem);
 #endif
 }
 
@@ -304,8 +340,9 @@ quint64 volumeIdOf(const QFileDevice &file)
     return (quint64(1) << 32) | info.dwVolumeSerialNumber;
 #else
     struct stat status;
-    if (::fstat(file.handle(), &status) != 0)
+    struct statfs fileSystem;
+    if (::fstat(file.handle(), &status) != 0 || ::fstatfs(file.handle(), &fileSystem) != 0)
         return 0;
-    return quint64(status.st_dev) + 1;
+    return fileSystemId(status.st_dev, fileSystem);
 #endif
 }

@@ -46,7 +46,8 @@ bool renameInto(const QString &from, const QString &to, bool replace, QString *e
 // file's own, for its folder: a file opened from a descriptor no longer knows its name.
 bool syncToDevice(QFileDevice &file, const QString &path);
 
-// Which file system holds path (its device on Unix, its volume serial number on Windows), or
-// holds the open file; 0 when it cannot be told. Equal values mean the same volume.
+// Which file system holds path (on Linux its device, f_fsid and UUID; on Windows its volume
+// serial number), or holds the open file; 0 when it cannot be told. Equal values mean the same
+// volume.
 quint64 volumeIdOf(const QString &path);
 quint64 volumeIdOf(const QFileDevice &file);

@@ -121,6 +121,26 @@ Rectangle {
                 Accessible.name: plainText(text)
             }
 
+            // Why the product, seen, is not mounted; the search goes on (it may be mounted by hand).
+            Text {
+                id: mountProblem
+                objectName: "mountProblem"
+                anchors.top: waiting.bottom
+                anchors.topMargin: 10
+                anchors.left: busyIndicator.left
+                anchors.right: parent.right
+                anchors.rightMargin: page.margin
+                visible: core.mountProblem !== ""
+                color: "#a00000"
+                font.family: TarselFont.latoRegular
+                font.pointSize: TarselFont.pt12
+                wrapMode: Text.WordWrap
+                textFormat: Text.PlainText
+                text: visible ? substitute(qsTrId("id-page3-mount-failed"), core.mountProblem) : ""
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+
             // From the clock rather than by counting ticks, which a busy window may miss.
             Timer {
                 interval: 1000

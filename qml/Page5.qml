@@ -204,6 +204,40 @@ Rectangle {
                 }
             }
 
+            // What became of the volume and of any other product connected: whether the product
+            // can be powered off now, and that another one was not touched.
+            Text {
+                id: notes
+                objectName: "notes"
+                readonly property var lines: {
+                    var result = []
+                    if (core.errorCode === ErrorCode.NoError && core.volumeReleased)
+                        result.push(substitute(qsTrId("id-page5-safe-to-power-off"),
+                                               core.deviceName()))
+                    else if (core.errorCode === ErrorCode.NoError && core.releaseProblem !== "")
+                        result.push(substitute(qsTrId("id-page5-still-mounted"),
+                                               core.releaseProblem))
+                    if (core.otherProducts.length > 0)
+                        result.push(substitute(qsTrId("id-page5-other-product"), core.deviceName()))
+                    return result
+                }
+                anchors.top: description.top
+                anchors.topMargin: Math.min(description.contentHeight, description.height)
+                                   + page.margin
+                                   + (detailsBlock.visible ? detailsText.height + page.margin : 0)
+                anchors.left: parent.left
+                width: parent.width - page.margin
+                visible: lines.length > 0
+                color: "#000000"
+                font.family: TarselFont.latoRegular
+                font.pointSize: TarselFont.pt12
+                wrapMode: Text.WordWrap
+                textFormat: Text.PlainText
+                text: lines.join("\n")
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+
             Button {
                 id: quitButton
                 objectName: "quitButton"

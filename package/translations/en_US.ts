@@ -231,5 +231,21 @@
         <source>The new firmware.bin could not be put in place on the volume: %1</source>
         <translation>The new firmware.bin could not be put in place on the volume: %1</translation>
     </message>
+    <message id="id-page3-mount-failed">
+        <source>The product was found, but its volume could not be mounted: %1</source>
+        <translation>The product was found, but its volume could not be mounted: %1</translation>
+    </message>
+    <message id="id-page5-safe-to-power-off">
+        <source>Its volume has been unmounted: it is now safe to power %1 off.</source>
+        <translation>Its volume has been unmounted: it is now safe to power %1 off.</translation>
+    </message>
+    <message id="id-page5-still-mounted">
+        <source>The volume is still mounted (%1). Eject it in your file manager before powering the product off.</source>
+        <translation>The volume is still mounted (%1). Eject it in your file manager before powering the product off.</translation>
+    </message>
+    <message id="id-page5-other-product">
+        <source>Another %1 is connected; it was left as it was. Update it on its own.</source>
+        <translation>Another %1 is connected; it was left as it was. Update it on its own.</translation>
+    </message>
 </context>
 </TS>

@@ -18,6 +18,8 @@ private slots:
                                             "page5-find-device-error page5-same-fw-error "
                                             "page1-image page2-image page3-image page3-waiting "
                                             "page4-image page5-details-search-timeout "
+                                            "page3-mount-failed page5-safe-to-power-off "
+                                            "page5-still-mounted page5-other-product "
                                             "page5-details-package-unreadable "
                                             "page5-details-remove page5-details-create "
                                             "page5-details-write page5-details-sync "

@@ -192,6 +192,48 @@ private slots:
         QVERIFY(!QFileInfo::exists(part));
     }
 
+    // Another image attached to the product's loop device between check and write has the same
+    // device number; the volume check must still tell it from the one checked.
+    void volumeIdentityFollowsTheFileSystem_data()
+    {
+        QTest::addColumn<bool>("sameImage");
+        QTest::addRow("the same image attached again") << true;
+        QTest::addRow("another image on the same loop device") << false;
+    }
+
+    void volumeIdentityFollowsTheFileSystem()
+    {
+        QFETCH(bool, sameImage);
+        if (geteuid() != 0)
+            QSKIP("needs root to attach loop devices and mount them");
+        QTemporaryDir dir;
+        const auto sh = [&dir](const QString &command) {
+            QProcess shell;
+            shell.setWorkingDirectory(dir.path());
+            shell.start("sh", { "-c", command });
+            return shell.waitForFinished(30000) && shell.exitCode() == 0
+                ? QString::fromLocal8Bit(shell.readAllStandardOutput()).trimmed()
+                : QString();
+        };
+        const QString loop = sh("for i in a b; do truncate -s 8M $i && mkfs.ext4 -q $i; done && "
+                                "mkdir m && losetup -f --show a");
+        if (loop.isEmpty())
+            QSKIP("no loop device or mkfs.ext4 here");
+        quint64 ids[2] = {};
+        for (quint64 &id : ids) {
+            if (&id == &ids[1])
+                QVERIFY(!sh(QString("losetup -d %1 && losetup %1 %2 && echo ok")
+                                .arg(loop, sameImage ? "a" : "b"))
+                             .isEmpty());
+            QVERIFY(!sh("mount " + loop + " m && echo ok").isEmpty());
+            id = volumeIdOf(dir.filePath("m"));
+            sh("umount m");
+        }
+        sh("losetup -d " + loop);
+        QVERIFY(ids[0] != 0);
+        QCOMPARE(ids[0] == ids[1], sameImage);
+    }
+
     void readersRefuseHostileEntries_data()
     {
         // Made by the shell; ../outside is tagged, so that following a link to it would pass.

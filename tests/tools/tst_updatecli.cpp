@@ -4,7 +4,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 namespace {
 QByteArray contents(const QString &path)
@@ -12,6 +14,32 @@ QByteArray contents(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("absent");
 }
+
+// Standard output into a pipe that is full and never read: a reader that stalled.
+class StalledReaderProcess : public QProcess
+{
+public:
+    StalledReaderProcess()
+    {
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        const QByteArray page(4096, 'x');
+        while (::write(fds[1], page.constData(), size_t(page.size())) > 0) { }
+        fcntl(fds[1], F_SETFL, 0);
+    }
+    ~StalledReaderProcess() override
+    {
+        waitForFinished();
+        for (int fd : fds)
+            ::close(fd);
+    }
+
+protected:
+    void setupChildProcess() override { dup2(fds[1], STDOUT_FILENO); }
+
+private:
+    int fds[2] = { -1, -1 };
+};
 } // namespace
 
 class TestUpdateCli : public QObject
@@ -28,7 +56,8 @@ void TestUpdateCli::run_data()
     // The volume's firmware ("packaged": the package's own); empty: never powered on.
     QTest::addColumn<QString>("tag");
     QTest::addColumn<QStringList>("options");
-    // read-only, interrupt, no-file (and what an interrupted write left), locked (by another)
+    // read-only, interrupt, no-file (and what an interrupted write left), stalled, logs-link,
+    // locked (by another run)
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("events"); // with --json; otherwise a line standard output holds
@@ -67,6 +96,15 @@ void TestUpdateCli::run_data()
         << QStringList { "result" };
     QTest::newRow("bad timeout") << "" << QStringList { "--timeout", "soon" } << "" << 2
                                  << QStringList();
+    QTest::newRow("an option it does not answer")
+        << "" << QStringList { "--help-all" } << "" << 2 << QStringList();
+    // A full pipe blocks the output, and with it the event loop that acts on signals and timers.
+    QTest::newRow("SIGTERM with a stalled reader")
+        << "" << QStringList { "--json" } << "stalled interrupt" << 130 << QStringList();
+    QTest::newRow("time-out with a stalled reader")
+        << "" << QStringList { "--timeout", "1" } << "stalled" << 11 << QStringList();
+    QTest::newRow("logs folder is a link")
+        << "" << QStringList { "--timeout", "1" } << "logs-link" << 11 << QStringList();
 }
 
 void TestUpdateCli::run()
@@ -115,15 +153,34 @@ void TestUpdateCli::run()
         QVERIFY(::mount(nullptr, volume, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0);
     }
 
-    QProcess process;
+    // The run log's folders do not exist yet: the program makes them.
+    const QString logs = dir.filePath("state/TarselUpdater/logs");
+    if (how == "logs-link") {
+        QVERIFY(QDir().mkpath(dir.filePath("elsewhere"))
+            && QDir().mkpath(dir.filePath("state/TarselUpdater")));
+        QVERIFY(QFile::link(dir.filePath("elsewhere"), logs));
+    }
+
+    std::unique_ptr<QProcess> started(
+        how.startsWith("stalled") ? new StalledReaderProcess : new QProcess);
+    QProcess &process = *started;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *display : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         environment.remove(display);
     environment.insert("TARSEL_SYSFS_ROOT", simulator.sysfsRoot());
     environment.insert("TARSEL_MOUNTINFO", simulator.mountTablePath());
+    environment.insert("XDG_STATE_HOME", dir.filePath("state"));
+    if (exitCode == 13) { // a German user
+        environment.remove("LC_ALL");
+        environment.insert("LANG", "de_DE.UTF-8");
+    }
     process.setProcessEnvironment(environment);
     process.start(TARSEL_UPDATE_TOOL, options);
     QVERIFY(process.waitForStarted());
+    if (how == "stalled interrupt") {
+        QTest::qWait(500);
+        QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    }
 
     // The product is powered on (or Ctrl+C pressed) once the program says it waits.
     QByteArray out;
@@ -151,6 +208,20 @@ void TestUpdateCli::run()
     if (exitCode != 0)
         QCOMPARE(after, before);
     QCOMPARE(QFile::exists(leftover), exitCode != 0 && how == "no-file");
+
+    // Every run that got its package leaves a log, named after the program, in folders of the
+    // user's alone; a logs folder that is a link is not followed, and the console says so once.
+    const QStringList logFiles = QDir(logs).entryList({ "tarsel-update-*.log" });
+    if (how == "logs-link") {
+        QVERIFY2(logFiles.isEmpty() && err.count("cannot be written") == 1, err);
+    } else if (exitCode != 1 && exitCode != 2 && !how.startsWith("stalled")) {
+        QCOMPARE(logFiles.size(), 1);
+        QVERIFY(contents(logs + '/' + logFiles.first())
+                    .contains("command line: " + options.join(' ').toUtf8()));
+        QCOMPARE(QFileInfo(dir.filePath("state")).permissions() & 0x0077, QFile::Permissions());
+    }
+    if (how.startsWith("stalled"))
+        return;
 
     if (!options.contains("--json")) {
         for (const QString &line : events)
@@ -188,11 +259,14 @@ void TestUpdateCli::run()
         QCOMPARE(QDir(field("found", "mountPath").toString()).canonicalPath(),
             QDir(simulator.volumePath()).canonicalPath());
         QCOMPARE(field("checked", "packaged").toString(), QString("1.0.0.2"));
-        // Other hardware is refused before the volume's version is taken.
+        // Read from the tag also where the hardware refuses it; the ids say why. A run refused
+        // for another's reads nothing.
+        const QString installed = tag == "packaged" ? "3-1.0.0.2" : tag;
+        const bool unread = how == "no-file" || exitCode == 16;
         QCOMPARE(field("checked", "installed").toString(),
-            exitCode == 13 || exitCode == 16 || how == "no-file" ? QString()
-                : tag == "packaged"                              ? "1.0.0.2"
-                                                                 : tag.section('-', 1));
+            unread ? QString() : installed.section('-', 1));
+        QCOMPARE(field("checked", "installedHardware"),
+            unread ? QJsonValue() : QJsonValue(installed.section('-', 0, 0).toInt()));
     }
     if (exitCode == 0) {
         QCOMPARE(field("result", "error").toString(), QString("NoError"));
@@ -203,6 +277,9 @@ void TestUpdateCli::run()
             exitCode == 14 ? "FirmwareSame_FWError" : "UpdateRunningError");
     if (exitCode == 15)
         QVERIFY2(field("result", "details").toString().contains("Read-only file system"), out);
+    // The fields for a program stay English whatever the user's language.
+    if (exitCode == 13)
+        QCOMPARE(field("result", "reason").toString(), QString("hardware 4, the package's 3"));
 }
 
 QTEST_GUILESS_MAIN(TestUpdateCli)

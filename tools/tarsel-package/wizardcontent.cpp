@@ -37,6 +37,7 @@ QStringList wizardTextIds()
         QStringLiteral("id-page3-image"),
         QStringLiteral("id-page3-image-detail"),
         QStringLiteral("id-page3-waiting"),
+        QStringLiteral("id-page3-mount-failed"),
         QStringLiteral("id-page4-image"),
         QStringLiteral("id-page4-progress"),
         QStringLiteral("id-page5-image-success"),
@@ -62,6 +63,9 @@ QStringList wizardTextIds()
         QStringLiteral("id-page4-close-refused"),
         QStringLiteral("id-page5-update-running-error"),
         QStringLiteral("id-page5-firmware-gone"),
+        QStringLiteral("id-page5-safe-to-power-off"),
+        QStringLiteral("id-page5-still-mounted"),
+        QStringLiteral("id-page5-other-product"),
     };
 }
 

@@ -3,20 +3,24 @@
 #include "core.h"
 #include "externalresources.h"
 #include "report.h"
+#include "runlog.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QMetaEnum>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <iterator>
 #include <memory>
@@ -26,27 +30,35 @@
 namespace {
 
 constexpr int exitBadCommandLine = 2;
+constexpr int exitNotFound = 10 + ErrorCode::FindDeviceError;
+constexpr int exitCannotMount = 17;
 constexpr int exitInterrupted = 130;
 // Above it the milliseconds no longer fit the search timer.
 constexpr int maxTimeoutSeconds = 2147483;
 
-const char exitCodesHelp[] = "\nExit codes:\n"
-                             "  0    updated\n"
-                             "  1    the package is missing or unusable\n"
-                             "  2    bad command line\n"
-                             "  11   the product was not found in time\n"
-                             "  12   the firmware could not be checked\n"
-                             "  13   other hardware: the package does not suit the product\n"
-                             "  14   already up to date (nothing written)\n"
-                             "  15   the firmware could not be written or verified\n"
-                             "  16   an update of this product is already running (nothing "
-                             "written)\n"
-                             "  130  interrupted while waiting (nothing written)\n";
+const char exitCodesHelp[]
+    = "\nExit codes:\n"
+      "  0    updated\n"
+      "  1    the package is missing or unusable\n"
+      "  2    bad command line\n"
+      "  11   the product was not found in time\n"
+      "  12   the firmware could not be checked\n"
+      "  13   other hardware: the package does not suit the product\n"
+      "  14   already up to date (nothing written)\n"
+      "  15   the firmware could not be written or verified\n"
+      "  16   an update of this product is already running (nothing written)\n"
+      "  17   the product's volume could not be mounted (the reason follows)\n"
+      "  130  interrupted while waiting (nothing written)\n";
 
 int interruptPipe[2] = { -1, -1 };
 volatile sig_atomic_t writeBegun = 0;
 volatile sig_atomic_t interruptRequested = 0;
+// From the start until the product is found or the run ends.
+volatile sig_atomic_t searching = 0;
+volatile sig_atomic_t searchOverdue = 0;
 
+// A stalled reader blocks our output and with it the event loop that would act on a signal or
+// the search timer; while nothing is written to the product, the process ends right there.
 extern "C" void onInterrupt(int)
 {
     const int savedErrno = errno;
@@ -56,10 +68,29 @@ extern "C" void onInterrupt(int)
         if (write(STDERR_FILENO, note, sizeof note - 1) < 0) { }
     } else {
         interruptRequested = 1;
+        if (reportBlocked)
+            _exit(exitInterrupted);
         const char byte = 1;
         if (write(interruptPipe[1], &byte, 1) < 0) { }
     }
     errno = savedErrno;
+}
+
+extern "C" void onSearchDeadline(int)
+{
+    searchOverdue = 1;
+    if (searching && !writeBegun && reportBlocked)
+        _exit(exitNotFound);
+}
+
+void giveUpBeforeBlocking()
+{
+    if (writeBegun)
+        return;
+    if (interruptRequested)
+        _exit(exitInterrupted);
+    if (searching && searchOverdue)
+        _exit(exitNotFound);
 }
 
 bool installInterruptHandlers()
@@ -74,11 +105,16 @@ bool installInterruptHandlers()
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    // A dropped SSH session, a supervisor's stop or Ctrl+\\ must not cut a write short either.
+    // A dropped SSH session, a supervisor's stop or Ctrl+\ (SIGQUIT) must not cut a write
+    // short either.
     for (int signal : { SIGINT, SIGTERM, SIGHUP, SIGQUIT }) {
         if (sigaction(signal, &action, nullptr) != 0)
             return false;
     }
+    action.sa_handler = onSearchDeadline;
+    if (sigaction(SIGALRM, &action, nullptr) != 0)
+        return false;
+    reportWillBlock = giveUpBeforeBlocking;
     // A closed reader of our output must not kill the process in the middle of a write.
     std::signal(SIGPIPE, SIG_IGN);
     return true;
@@ -112,6 +148,29 @@ void commandLineError(const QString &message)
     std::fprintf(stderr, "tarsel-update: %s\nSee tarsel-update --help.\n", qPrintable(message));
 }
 
+// --help and --version into a full disk or a closed pipe must not claim success.
+int printed(const QByteArray &text)
+{
+    std::fputs(text.constData(), stdout);
+    if (Report::outputOk())
+        return 0;
+    std::fprintf(
+        stderr, "tarsel-update: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
+}
+
+// The end of a run interrupted before anything was written: the last line a program reads.
+int interrupted(Report &report, const QString &while_)
+{
+    searching = 0;
+    report.event("result",
+        { { QStringLiteral("outcome"), QStringLiteral("interrupted") },
+            { QStringLiteral("error"), QJsonValue::Null },
+            { QStringLiteral("exitCode"), exitInterrupted } });
+    report.warn(QStringLiteral("Interrupted while %1; nothing was written.").arg(while_));
+    return exitInterrupted;
+}
+
 // Drives one update run through Core as the wizard's pages 3 to 5 do, and reports each step.
 class Run
 {
@@ -131,6 +190,7 @@ private:
     void onChecked(bool ok);
     void onWritingChanged();
     void finish(ErrorCode::ErrorCodeEnum code);
+    void finishCannotMount();
     void finishInterrupted();
     QString name() const { return core.deviceName(); }
 
@@ -138,6 +198,9 @@ private:
     Report &report;
     const int timeoutSeconds;
     bool finished = false;
+    // The first step that failed and why, in English whatever the user's language.
+    QString failedStep;
+    QString failedReason;
 };
 
 void Run::start()
@@ -155,10 +218,18 @@ void Run::start()
         if (ok)
             finish(ErrorCode::NoError);
     });
+    // Nobody is there to mount it by hand in the five minutes: the reason ends the run now.
+    QObject::connect(&core, &Core::mountProblemChanged, &core, [this] { finishCannotMount(); });
     // A failed step emits its signal with false first, then the code.
     QObject::connect(&core, &Core::errorCodeChanged, &core,
         [this](ErrorCode::ErrorCodeEnum code) { finish(code); });
-
+    QObject::connect(&core, &Core::stepEnded, &core,
+        [this](const QString &step, bool ok, qint64, const QString &reason) {
+            if (!ok && failedStep.isEmpty()) {
+                failedStep = step;
+                failedReason = reason;
+            }
+        });
     report.event("waiting",
         { { QStringLiteral("product"), name() }, { QStringLiteral("timeout"), timeoutSeconds } });
     report.say(QStringLiteral("Waiting for %1 (up to %2 s). Power it on in update mode.")
@@ -171,9 +242,18 @@ void Run::onFound(bool ok)
 {
     if (!ok || finished)
         return;
+    searching = 0;
+    alarm(0);
     const QString mountPath = core.device() ? core.device()->mountPath() : QString();
-    report.event("found", { { QStringLiteral("mountPath"), mountPath } });
+    const QStringList others = core.otherProducts();
+    QJsonObject found { { QStringLiteral("mountPath"), mountPath } };
+    if (!others.isEmpty())
+        found.insert(QStringLiteral("otherProducts"), QJsonArray::fromStringList(others));
+    report.event("found", found);
     report.say(QStringLiteral("Found %1 at %2.").arg(name(), mountPath));
+    if (!others.isEmpty())
+        report.say(QStringLiteral("Another %1 is connected (%2); it is left alone.")
+                       .arg(name(), others.join(QLatin1String(", "))));
     core.checkFirmware();
 }
 
@@ -181,13 +261,19 @@ void Run::onChecked(bool ok)
 {
     if (finished)
         return;
-    // Core records the volume's version after a pass and after "up to date"; other failures, and
-    // a recovery of an unreadable file, leave its placeholder.
-    const bool known = core.previousFirmwareVersion() != QLatin1String("0.0.0.0");
-    const QJsonValue installed = known ? QJsonValue(core.previousFirmwareVersion()) : QJsonValue();
+    // What the tags say, also when the check then refused the product (other hardware).
+    const FirmwareInfo *onProduct = core.installedFirmwareInfo();
+    const FirmwareInfo *inPackage = core.packagedFirmwareInfo();
+    const bool known = onProduct != nullptr;
     report.event("checked",
-        { { QStringLiteral("ok"), ok }, { QStringLiteral("installed"), installed },
-            { QStringLiteral("packaged"), core.newFirmwareVersion() } });
+        { { QStringLiteral("ok"), ok },
+            { QStringLiteral("installed"),
+                known ? QJsonValue(onProduct->version.toString()) : QJsonValue() },
+            { QStringLiteral("packaged"), core.newFirmwareVersion() },
+            { QStringLiteral("installedHardware"),
+                known ? QJsonValue(onProduct->hardwareId) : QJsonValue() },
+            { QStringLiteral("packagedHardware"),
+                inPackage ? QJsonValue(inPackage->hardwareId) : QJsonValue() } });
     if (!ok)
         return;
     report.say(QStringLiteral("Firmware on the product: %1; packaged: %2.")
@@ -222,6 +308,7 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
     if (finished)
         return;
     finished = true;
+    searching = 0;
     const Outcome outcome = outcomeFor(code);
     QJsonObject result { { QStringLiteral("outcome"), QString::fromLatin1(outcome.name) },
         { QStringLiteral("error"), errorName(code) },
@@ -233,6 +320,13 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
     // A program must know before anyone powers the product off that it holds no firmware.
     if (code == ErrorCode::UpdateFirmwareError)
         result.insert(QStringLiteral("firmwareGone"), core.firmwareGone());
+    if (code != ErrorCode::NoError && !failedStep.isEmpty()) {
+        result.insert(QStringLiteral("step"), failedStep);
+        result.insert(QStringLiteral("reason"), failedReason);
+    }
+    if (code == ErrorCode::NoError && (core.volumeReleased() || !core.releaseProblem().isEmpty()))
+        result.insert(QStringLiteral("unmounted"),
+            core.volumeReleased() ? QJsonValue(true) : QJsonValue(core.releaseProblem()));
     report.event("result", result);
     const QString version = core.newFirmwareVersion();
     switch (code) {
@@ -242,6 +336,12 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
         report.say(QStringLiteral("Updated: %1 holds firmware %2. Power it off and on again to "
                                   "complete the update.")
                        .arg(name(), version));
+        if (core.volumeReleased())
+            report.say(QStringLiteral("Its volume is unmounted: it is safe to power it off."));
+        else if (!core.releaseProblem().isEmpty())
+            report.warn(QStringLiteral("Its volume is still mounted (%1): unmount it before "
+                                       "powering it off.")
+                            .arg(core.releaseProblem()));
         break;
     case ErrorCode::FirmwareSame_FWError:
         report.say(QStringLiteral("Up to date: %1 already holds firmware %2 (packaged: %3); "
@@ -282,6 +382,25 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
     QCoreApplication::exit(outcome.exitCode);
 }
 
+void Run::finishCannotMount()
+{
+    if (finished)
+        return;
+    finished = true;
+    searching = 0;
+    const QString reason = core.mountProblem();
+    report.event("result",
+        { { QStringLiteral("outcome"), QStringLiteral("cannot-mount") },
+            { QStringLiteral("error"), QJsonValue::Null },
+            { QStringLiteral("exitCode"), exitCannotMount },
+            { QStringLiteral("details"), reason } });
+    report.warn(QStringLiteral("%1 was found, but its volume could not be mounted; nothing was "
+                               "written.")
+                    .arg(name()));
+    report.warn(reason);
+    QCoreApplication::exit(exitCannotMount);
+}
+
 void Run::interrupt()
 {
     // Once the write has begun the handler has said why it goes on.
@@ -294,13 +413,8 @@ void Run::finishInterrupted()
     if (finished)
         return;
     finished = true;
-    report.event("result",
-        { { QStringLiteral("outcome"), QStringLiteral("interrupted") },
-            { QStringLiteral("error"), QJsonValue::Null },
-            { QStringLiteral("exitCode"), exitInterrupted } });
-    report.warn(
-        QStringLiteral("Interrupted while waiting for %1; nothing was written.").arg(name()));
-    QCoreApplication::exit(exitInterrupted);
+    searching = 0;
+    QCoreApplication::exit(interrupted(report, QStringLiteral("waiting for %1").arg(name())));
 }
 
 } // namespace
@@ -315,7 +429,9 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Installs the packaged firmware into the product connected in update mode, without a "
         "window."));
-    const QCommandLineOption help = parser.addHelpOption();
+    // Not addHelpOption(): its --help-all would be an option this program never answers.
+    const QCommandLineOption help(
+        { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Displays this help."));
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption package(QStringLiteral("package"),
         QStringLiteral("Read the product package FILE (default: data.rcc beside the program)."),
@@ -329,7 +445,7 @@ int main(int argc, char *argv[])
         QStringLiteral("Print nothing but a failure; the exit code tells the outcome."));
     // Core reads these from the command line itself, exactly as in the updater.
     const QList<QCommandLineOption> coreOptions { Core::forceModeOption(), Core::recoverOption() };
-    parser.addOptions({ package, timeout, json, quiet });
+    parser.addOptions({ help, package, timeout, json, quiet });
     parser.addOptions(coreOptions);
 
     if (!parser.parse(arguments)) {
@@ -373,16 +489,24 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationDomain(QStringLiteral("com.corvel"));
     QCoreApplication::setOrganizationName(QStringLiteral("corvel"));
 
-    if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        std::fputs(exitCodesHelp, stdout);
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        std::printf("tarsel-update %s\n", TARSEL_VERSION);
-        return 0;
-    }
+    if (parser.isSet(help))
+        return printed(parser.helpText().toLocal8Bit() + exitCodesHelp);
+    if (parser.isSet(version))
+        return printed("tarsel-update " TARSEL_VERSION "\n");
+    // Our own lines are English; the system's reasons in them and in the JSON "reason" as well,
+    // so that a script reads the same words whatever the user's language.
+    std::setlocale(LC_MESSAGES, "C");
 
+    if (!installInterruptHandlers()) {
+        qCritical() << "Can not install the Ctrl+C handler:" << strerror(errno);
+        return 1;
+    }
+    searching = 1;
+    // The search timer cannot fire while a stalled reader blocks the loop from the first line on;
+    // this can.
+    alarm(unsigned(timeoutSeconds) + 1);
+    // The same log as the wizard's, named after this program; it holds messages until open().
+    RunLog log;
     Report report(parser.isSet(json) ? Report::Style::Json
             : parser.isSet(quiet)    ? Report::Style::Quiet
                                      : Report::Style::Human);
@@ -394,11 +518,14 @@ int main(int argc, char *argv[])
     std::unique_ptr<ProductResource> resource(loadProductPackage(packagePath, ok));
     // A program reading the stream learns the end of every run from its last line.
     const auto unusablePackage = [&report] {
+        searching = 0;
         report.event("result",
             { { QStringLiteral("outcome"), QStringLiteral("unusable-package") },
                 { QStringLiteral("error"), QJsonValue::Null }, { QStringLiteral("exitCode"), 1 } });
         return 1;
     };
+    if (interruptRequested)
+        return interrupted(report, QStringLiteral("loading the package"));
     if (!ok) {
         qCritical() << "Can not initialize external resources.";
         return unusablePackage();
@@ -411,6 +538,9 @@ int main(int argc, char *argv[])
     }
     ProductResource *product = resource.release();
     core->setFindTimeout(timeoutSeconds * 1000);
+    if (interruptRequested)
+        return interrupted(report, QStringLiteral("loading the package"));
+    log.open(core.get(), arguments.mid(1));
 
     const bool force = core->forceMode();
     const bool recover = core->recoveryMode();
@@ -430,10 +560,6 @@ int main(int argc, char *argv[])
         report.say(QStringLiteral("Force mode: the checksum, hardware and version tests are "
                                   "skipped."));
 
-    if (!installInterruptHandlers()) {
-        qCritical() << "Can not install the Ctrl+C handler:" << strerror(errno);
-        return 1;
-    }
     Run run(*core, report, timeoutSeconds);
     QSocketNotifier interrupts(interruptPipe[0], QSocketNotifier::Read);
     QObject::connect(&interrupts, &QSocketNotifier::activated, &interrupts, [&run] {

@@ -3,16 +3,30 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+#include <poll.h>
 #include <unistd.h>
+
+volatile sig_atomic_t reportBlocked = 0;
+void (*reportWillBlock)() = nullptr;
 
 namespace {
 void put(FILE *stream, const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    reportBlocked = 1;
+    pollfd ready { fileno(stream), POLLOUT, 0 };
+    if (poll(&ready, 1, 0) == 0 && reportWillBlock)
+        reportWillBlock();
     // A script reading the stream acts on each event as it happens.
     std::fflush(stream);
+    reportBlocked = 0;
 }
 } // namespace
+
+bool Report::outputOk()
+{
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
 
 Report::Report(Style style)
     : style(style)
