@@ -34,16 +34,16 @@ class Core : public QObject
     // How long findDevice waits for the product, for the page that shows the time left.
     Q_PROPERTY(int findTimeout READ findTimeoutMilliseconds CONSTANT)
     Q_PROPERTY(QString errorDetails READ errorDetails NOTIFY errorDetailsChanged)
+    Q_PROPERTY(QString mountProblem READ mountProblem NOTIFY mountProblemChanged)
+    Q_PROPERTY(QStringList otherProducts READ otherProducts NOTIFY otherProductsChanged)
+    Q_PROPERTY(bool volumeReleased READ volumeReleased NOTIFY volumeReleaseChanged)
+    Q_PROPERTY(QString releaseProblem READ releaseProblem NOTIFY volumeReleaseChanged)
     // True from updateFirmware until the file work has ended, successful or not; the window is
     // not closed meanwhile.
     Q_PROPERTY(bool writing READ writing NOTIFY writingChanged)
     // Whether a failed update left the product without a firmware.bin, which --recover repairs;
     // set before the failure is reported.
     Q_PROPERTY(bool firmwareGone READ firmwareGone NOTIFY firmwareGoneChanged)
-    Q_PROPERTY(QString mountProblem READ mountProblem NOTIFY mountProblemChanged)
-    Q_PROPERTY(QStringList otherProducts READ otherProducts NOTIFY otherProductsChanged)
-    Q_PROPERTY(bool volumeReleased READ volumeReleased NOTIFY volumeReleaseChanged)
-    Q_PROPERTY(QString releaseProblem READ releaseProblem NOTIFY volumeReleaseChanged)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -73,8 +73,6 @@ public:
     // one; in the package's language, the reason as the system says it. Empty until then.
     QString errorDetails() const { return m_errorDetails; }
 
-    bool writing() const { return m_writing; }
-    bool firmwareGone() const { return m_firmwareGone; }
     // The tags read by the last check: the volume's (null until one was read, also when the
     // check then refused it) and the package's (null without one). For tarsel-update's report.
     const FirmwareInfo *installedFirmwareInfo() const { return m_installedFirmwareInfo.get(); }
@@ -89,6 +87,8 @@ public:
     // such step.
     bool volumeReleased() const { return m_volumeReleased; }
     QString releaseProblem() const { return m_releaseProblem; }
+    bool writing() const { return m_writing; }
+    bool firmwareGone() const { return m_firmwareGone; }
 
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
@@ -156,13 +156,13 @@ private:
     quint64 m_volumeId = 0;
     QElapsedTimer m_stepClock;
     QString m_errorDetails;
-    std::unique_ptr<VolumeLock> m_lock;
-    std::unique_ptr<QThread> m_writeThread;
-    bool m_writing = false;
-    bool m_firmwareGone = false;
     QString m_mountProblem;
     QStringList m_otherProducts;
     bool m_canReleaseVolume = false;
     bool m_volumeReleased = false;
     QString m_releaseProblem;
+    std::unique_ptr<VolumeLock> m_lock;
+    std::unique_ptr<QThread> m_writeThread;
+    bool m_writing = false;
+    bool m_firmwareGone = false;
 };

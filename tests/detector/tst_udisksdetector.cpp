@@ -61,7 +61,8 @@ struct Services
     qint64 pidOf(const QString &program) const
     {
         for (const auto &process : started) {
-            if (process->program().endsWith(program) && process->state() == QProcess::Running)
+            if (process->arguments().value(2).endsWith(program)
+                && process->state() == QProcess::Running)
                 return process->processId();
         }
         return 0;
@@ -71,7 +72,10 @@ struct Services
         started.push_back(std::make_unique<QProcess>());
         started.back()->setStandardOutputFile(QProcess::nullDevice());
         started.back()->setStandardErrorFile(QProcess::nullDevice());
-        started.back()->start(program, arguments);
+        // Gone with the test, also when it crashes: left running they would hold the machine's
+        // services lock.
+        started.back()->start(
+            "setpriv", QStringList { "--pdeathsig", "KILL", program } + arguments);
         return started.back()->waitForStarted(5000);
     }
     ~Services()

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -56,8 +57,8 @@ void TestUpdateCli::run_data()
     // The volume's firmware ("packaged": the package's own); empty: never powered on.
     QTest::addColumn<QString>("tag");
     QTest::addColumn<QStringList>("options");
-    // read-only, interrupt, no-file (and what an interrupted write left), stalled, logs-link,
-    // locked (by another run)
+    // read-only, interrupt, no-file (and what an interrupted write left), locked (by another),
+    // stalled, logs-link, full disk
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("events"); // with --json; otherwise a line standard output holds
@@ -91,11 +92,17 @@ void TestUpdateCli::run_data()
         << QStringList { "Waiting for Tarsel Vault 4 (up to 1 s). Power it on in update mode." };
     QTest::newRow("Ctrl+C while waiting") << "" << QStringList { "--json" } << "interrupt" << 130
                                           << QStringList { "package", "waiting", "result" };
+    // The package is a FIFO whose reads block, as on a hung network share.
+    QTest::newRow("Ctrl+C while loading the package")
+        << "" << QStringList { "--json", "--package", "FIFO" } << "interrupt while loading" << 130
+        << QStringList { "result" };
     QTest::newRow("missing package")
         << "" << QStringList { "--json", "--package", "/nonexistent/x" } << "" << 1
         << QStringList { "result" };
     QTest::newRow("bad timeout") << "" << QStringList { "--timeout", "soon" } << "" << 2
                                  << QStringList();
+    QTest::newRow("--version into a full disk")
+        << "" << QStringList { "--version" } << "full disk" << 1 << QStringList();
     QTest::newRow("an option it does not answer")
         << "" << QStringList { "--help-all" } << "" << 2 << QStringList();
     // A full pipe blocks the output, and with it the event loop that acts on signals and timers.
@@ -175,8 +182,23 @@ void TestUpdateCli::run()
         environment.insert("LANG", "de_DE.UTF-8");
     }
     process.setProcessEnvironment(environment);
+    if (how == "full disk")
+        process.setStandardOutputFile("/dev/full");
+    if (how == "interrupt while loading") {
+        QVERIFY(mkfifo(QFile::encodeName(dir.filePath("fifo")), 0600) == 0);
+        options.replace(options.indexOf("FIFO"), dir.filePath("fifo"));
+    }
     process.start(TARSEL_UPDATE_TOOL, options);
     QVERIFY(process.waitForStarted());
+    if (how == "interrupt while loading") {
+        // Open once the program reads it; held open, its read waits for bytes that never come.
+        const int writer = ::open(QFile::encodeName(dir.filePath("fifo")), O_WRONLY);
+        QVERIFY(writer >= 0);
+        QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+        const bool ended = process.waitForFinished(30000);
+        ::close(writer);
+        QVERIFY(ended);
+    }
     if (how == "stalled interrupt") {
         QTest::qWait(500);
         QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
@@ -197,7 +219,7 @@ void TestUpdateCli::run()
             (out += process.readAllStandardOutput()).contains("\"writing\""), 10000);
         QCOMPARE(::kill(pid_t(process.processId()), how.startsWith("quit") ? SIGQUIT : SIGINT), 0);
     }
-    QVERIFY(process.waitForFinished(30000));
+    QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(30000));
     out += process.readAllStandardOutput();
     const QByteArray err = process.readAllStandardError();
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
@@ -214,7 +236,8 @@ void TestUpdateCli::run()
     const QStringList logFiles = QDir(logs).entryList({ "tarsel-update-*.log" });
     if (how == "logs-link") {
         QVERIFY2(logFiles.isEmpty() && err.count("cannot be written") == 1, err);
-    } else if (exitCode != 1 && exitCode != 2 && !how.startsWith("stalled")) {
+    } else if (exitCode != 1 && exitCode != 2 && !how.startsWith("stalled")
+        && !how.endsWith("loading")) {
         QCOMPARE(logFiles.size(), 1);
         QVERIFY(contents(logs + '/' + logFiles.first())
                     .contains("command line: " + options.join(' ').toUtf8()));
@@ -259,14 +282,16 @@ void TestUpdateCli::run()
         QCOMPARE(QDir(field("found", "mountPath").toString()).canonicalPath(),
             QDir(simulator.volumePath()).canonicalPath());
         QCOMPARE(field("checked", "packaged").toString(), QString("1.0.0.2"));
-        // Read from the tag also where the hardware refuses it; the ids say why. A run refused
-        // for another's reads nothing.
-        const QString installed = tag == "packaged" ? "3-1.0.0.2" : tag;
-        const bool unread = how == "no-file" || exitCode == 16;
+        // Other hardware is refused before the volume's version is taken.
+        // Read from the tag also where the hardware refuses it; the ids say why.
         QCOMPARE(field("checked", "installed").toString(),
-            unread ? QString() : installed.section('-', 1));
+            how == "no-file" || exitCode == 16 ? QString()
+                : tag == "packaged"            ? "1.0.0.2"
+                                               : tag.section('-', 1));
         QCOMPARE(field("checked", "installedHardware"),
-            unread ? QJsonValue() : QJsonValue(installed.section('-', 0, 0).toInt()));
+            how == "no-file" || exitCode == 16
+                ? QJsonValue()
+                : QJsonValue(tag == "packaged" ? 3 : tag.section('-', 0, 0).toInt()));
     }
     if (exitCode == 0) {
         QCOMPARE(field("result", "error").toString(), QString("NoError"));

@@ -3,6 +3,7 @@
 #include "pagenavigator.h"
 #include "qmlengine.h"
 #include "testpackage.h"
+#include "windowfit.h"
 #include "windowminimumheight.h"
 
 #include <QBuffer>
@@ -62,9 +63,9 @@ public:
     QStringList calls;
     ErrorCode::ErrorCodeEnum errorCode = ErrorCode::NoError;
     QString updaterVersion = "1.2.24", newVersion = "1.0.0.2", previousVersion = "0.0.0.0";
-    int minimumWidth = 700, findTimeout = 61000;
+    int minimumWidth = 700, minimumHeight = 555, findTimeout = 61000;
 
-    int windowMinimumHeight() const { return 555; }
+    int windowMinimumHeight() const { return minimumHeight; }
     Q_INVOKABLE QString deviceName() const { return QStringLiteral("Vault"); }
     Q_INVOKABLE void findDevice() { step("find", &TestCore::deviceFound, outcome == 1); }
     Q_INVOKABLE void checkFirmware()
@@ -118,6 +119,7 @@ class TestUi : public QObject
         stack = window->findChild<QQuickItem *>(QStringLiteral("stackView"));
         window->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(window));
+        QTRY_VERIFY(stack->isEnabled()); // Page 1 settled
     }
     QObject *find(const char *name) const
     {
@@ -233,7 +235,8 @@ private slots:
     }
 
     // Events: P press, p repeated press, R release, r repeated release, w until the page has
-    // settled; = gives the next event the time stamp of the last, as X11 does for key repeat.
+    // settled; = gives the next event the time stamp of the last, as X11 does for key repeat;
+    // z: the events that follow have none, as the accessibility bridge posts them again.
     void keysPressTheMainButtonOnly_data()
     {
         QTest::addColumn<QString>("events");
@@ -255,6 +258,11 @@ private slots:
             << "wPR" << enter << "page1 page5" << 3 << 1;
         QTest::addRow("repeated Return on the result page")
             << "wpr" << ret << "page1 page5" << 3 << 0;
+        // A screen reader listening for focus: each stroke arrives again without a time stamp.
+        QTest::addRow("Return through the screen reader's bridge")
+            << "zPRwPRwPR" << ret << "page1 page2 page3" << 0 << 0;
+        QTest::addRow("held Return through the bridge, a repeat unmarked")
+            << "zPwRPR" << ret << "page1 page2" << 0 << 0;
     }
     void keysPressTheMainButtonOnly()
     {
@@ -266,21 +274,76 @@ private slots:
         if (errorCode)
             core->fail(errorCode);
         ulong time = 1000;
-        bool sameTime = false;
+        bool sameTime = false, noTime = false;
         for (const QChar event : events) {
-            if (event == 'w' || event == '=') {
+            noTime = noTime || event == 'z';
+            if (event == 'w' || event == '=' || event == 'z') {
                 sameTime = event == '=';
                 QTRY_VERIFY(event == '=' || stack->isEnabled());
                 continue;
             }
             QKeyEvent keyEvent(event.toLower() == 'p' ? QEvent::KeyPress : QEvent::KeyRelease, key,
                 Qt::NoModifier, key == Qt::Key_Space ? " " : "\r", event.isLower());
-            keyEvent.setTimestamp(sameTime ? time : time += 40);
+            keyEvent.setTimestamp(noTime ? 0 : sameTime ? time : time += 40);
             sameTime = false;
             QGuiApplication::sendEvent(window, &keyEvent);
         }
         QTEST(pages(), "pages");
         QTEST(int(quit.count()), "quits");
+    }
+
+    // Where the screen's available area with the window's frame is smaller than the size the
+    // pages are laid out for, the window fits it and the page scales: its buttons stay inside.
+    void smallScreensKeepTheButtonsInside_data()
+    {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<bool>("titleBar");
+        QTest::addColumn<QSize>("window");
+        QTest::addRow("room enough: as laid out")
+            << QRect(0, 0, 1280, 1024) << true << QSize(700, 698);
+        QTest::addRow("exactly room enough") << QRect(0, 0, 702, 723) << true << QSize(700, 698);
+        QTest::addRow("1024x600 below a panel")
+            << QRect(0, 32, 1024, 568) << true << QSize(700, 543);
+        QTest::addRow("150 %% of 1920x1080, rounded to 200 %%")
+            << QRect(0, 0, 960, 540) << true << QSize(700, 515);
+        QTest::addRow("narrower than the pages")
+            << QRect(0, 0, 640, 1024) << false << QSize(640, 698);
+    }
+    void smallScreensKeepTheButtonsInside()
+    {
+        QFETCH(QRect, available);
+        QFETCH(bool, titleBar);
+        QFETCH(QSize, window);
+        const QSize design(700, 698);
+        const QMargins frame = titleBar ? QMargins(1, 24, 1, 1) : QMargins();
+        QCOMPARE(fittedWindowSize(design, available, frame), window);
+        core->minimumHeight = design.height();
+        open();
+        // The offscreen screen's own area (800x600) would be fitted to otherwise.
+        delete this->window->findChild<WindowFit *>();
+        this->window->setMinimumSize(window);
+        this->window->resize(window);
+        const qreal scale = qMin(1.0, qMin(window.width() / 700.0, window.height() / 698.0));
+        QTRY_COMPARE(find("content")->property("scale").toReal(), scale);
+        const auto inside = [&](const char *name) {
+            if (!QTest::qWaitFor([&] { return !stack->property("busy").toBool(); }))
+                return false;
+            auto *item = qobject_cast<QQuickItem *>(find(name));
+            const QRectF area = item->mapRectToScene(item->boundingRect());
+            return QRectF(QPointF(), window).contains(area) && !area.isEmpty();
+        };
+        QVERIFY(inside("nextButton"));
+        click("nextButton");
+        QVERIFY(inside("backButton"));
+        QVERIFY(inside("nextButton"));
+        click("nextButton");
+        QVERIFY(inside("busyIndicator"));
+        emit core->deviceFound(true);
+        emit core->firmwareChecked(true);
+        QVERIFY(inside("progressBar"));
+        emit core->firmwareUpdated(true);
+        QVERIFY(inside("quitButton"));
+        QVERIFY(inside("appVersionBlock"));
     }
 
     // The pages offer no way beyond either end; nor does the navigator.

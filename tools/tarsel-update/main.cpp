@@ -56,6 +56,11 @@ volatile sig_atomic_t interruptRequested = 0;
 // From the start until the product is found or the run ends.
 volatile sig_atomic_t searching = 0;
 volatile sig_atomic_t searchOverdue = 0;
+// While the package loads, a read may block for good (a FIFO, a hung network share): the handler
+// then ends the run itself with the line interrupted() would write.
+volatile sig_atomic_t loadingPackage = 0;
+int loadingInterruptFd = -1;
+QByteArray loadingInterruptLine;
 
 // A stalled reader blocks our output and with it the event loop that would act on a signal or
 // the search timer; while nothing is written to the product, the process ends right there.
@@ -68,7 +73,11 @@ extern "C" void onInterrupt(int)
         if (write(STDERR_FILENO, note, sizeof note - 1) < 0) { }
     } else {
         interruptRequested = 1;
-        if (reportBlocked)
+        if (loadingPackage && !reportBlocked
+            && write(loadingInterruptFd, loadingInterruptLine.constData(),
+                   size_t(loadingInterruptLine.size()))
+                < 0) { }
+        if (reportBlocked || loadingPackage)
             _exit(exitInterrupted);
         const char byte = 1;
         if (write(interruptPipe[1], &byte, 1) < 0) { }
@@ -105,8 +114,7 @@ bool installInterruptHandlers()
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    // A dropped SSH session, a supervisor's stop or Ctrl+\ (SIGQUIT) must not cut a write
-    // short either.
+    // A dropped SSH session, a supervisor's stop or Ctrl+\\ must not cut a write short either.
     for (int signal : { SIGINT, SIGTERM, SIGHUP, SIGQUIT }) {
         if (sigaction(signal, &action, nullptr) != 0)
             return false;
@@ -317,9 +325,6 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
     const QString details = core.errorDetails();
     if (!details.isEmpty())
         result.insert(QStringLiteral("details"), details);
-    // A program must know before anyone powers the product off that it holds no firmware.
-    if (code == ErrorCode::UpdateFirmwareError)
-        result.insert(QStringLiteral("firmwareGone"), core.firmwareGone());
     if (code != ErrorCode::NoError && !failedStep.isEmpty()) {
         result.insert(QStringLiteral("step"), failedStep);
         result.insert(QStringLiteral("reason"), failedReason);
@@ -327,6 +332,9 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
     if (code == ErrorCode::NoError && (core.volumeReleased() || !core.releaseProblem().isEmpty()))
         result.insert(QStringLiteral("unmounted"),
             core.volumeReleased() ? QJsonValue(true) : QJsonValue(core.releaseProblem()));
+    // A program must know before anyone powers the product off that it holds no firmware.
+    if (code == ErrorCode::UpdateFirmwareError)
+        result.insert(QStringLiteral("firmwareGone"), core.firmwareGone());
     report.event("result", result);
     const QString version = core.newFirmwareVersion();
     switch (code) {
@@ -514,8 +522,16 @@ int main(int argc, char *argv[])
         ? parser.value(package)
         : QCoreApplication::applicationDirPath() + QStringLiteral("/data.rcc");
 
+    const bool jsonStyle = parser.isSet(json);
+    loadingInterruptFd = jsonStyle ? STDOUT_FILENO : STDERR_FILENO;
+    loadingInterruptLine = jsonStyle
+        ? QByteArray("{\"event\":\"result\",\"error\":null,\"exitCode\":130,"
+                     "\"outcome\":\"interrupted\"}\n")
+        : QByteArray("Interrupted while loading the package; nothing was written.\n");
     bool ok = false;
+    loadingPackage = 1;
     std::unique_ptr<ProductResource> resource(loadProductPackage(packagePath, ok));
+    loadingPackage = 0;
     // A program reading the stream learns the end of every run from its last line.
     const auto unusablePackage = [&report] {
         searching = 0;

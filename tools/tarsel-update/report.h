@@ -29,10 +29,10 @@ public:
     // One event object, its name a fixed word; only in JSON mode.
     void event(const char *name, const QJsonObject &fields = QJsonObject());
     void progress(int percent);
-    // The file work: bytes written and read back equal, of total.
-    void fileProgress(qint64 written, qint64 verified, qint64 total);
     // False once a write to standard output failed (a full disk, a closed reader).
     static bool outputOk();
+    // The file work: bytes written and read back equal, of total.
+    void fileProgress(qint64 written, qint64 verified, qint64 total);
 
 private:
     void endProgressLine();
