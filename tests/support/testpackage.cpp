@@ -73,7 +73,8 @@ QString TestPackage::build(Compression compression)
     rcc.start(QStringLiteral(TARSEL_RCC),
         arguments << "package.qrc"
                   << "-o" << output);
-    if (!rcc.waitForFinished(60000) || rcc.exitCode() != 0) {
+    // Packing a gibibyte takes minutes on a busy machine.
+    if (!rcc.waitForFinished(600000) || rcc.exitCode() != 0) {
         qWarning() << "rcc failed:" << rcc.readAllStandardError();
         return QString();
     }
