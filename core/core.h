@@ -14,6 +14,9 @@
 #include <QStringList>
 #include <memory>
 
+class QThread;
+class VolumeLock;
+
 // The update controller the pages drive. GUI thread only; one per process.
 class Core : public QObject
 {
@@ -35,6 +38,12 @@ class Core : public QObject
     Q_PROPERTY(QStringList otherProducts READ otherProducts NOTIFY otherProductsChanged)
     Q_PROPERTY(bool volumeReleased READ volumeReleased NOTIFY volumeReleaseChanged)
     Q_PROPERTY(QString releaseProblem READ releaseProblem NOTIFY volumeReleaseChanged)
+    // True from updateFirmware until the file work has ended, successful or not; the window is
+    // not closed meanwhile.
+    Q_PROPERTY(bool writing READ writing NOTIFY writingChanged)
+    // Whether a failed update left the product without a firmware.bin, which --recover repairs;
+    // set before the failure is reported.
+    Q_PROPERTY(bool firmwareGone READ firmwareGone NOTIFY firmwareGoneChanged)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -78,6 +87,8 @@ public:
     // such step.
     bool volumeReleased() const { return m_volumeReleased; }
     QString releaseProblem() const { return m_releaseProblem; }
+    bool writing() const { return m_writing; }
+    bool firmwareGone() const { return m_firmwareGone; }
 
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
@@ -104,11 +115,15 @@ signals:
     void mountProblemChanged();
     void otherProductsChanged();
     void volumeReleaseChanged();
-    // For the run's log: a step ("search", "check", "delete", "create", "write", "sync",
-    // "verify" or "unmount"; "mount" for a refused mount during the search) ended after
-    // milliseconds; reason says why it failed, in English or the system's words. Emitted before
-    // the step's result signal.
+    // For the run's log: a step ("search", "check", "clean", "delete", "create", "write",
+    // "sync", "verify", "rename" or "unmount"; "mount" for a refused mount during the search)
+    // ended after milliseconds; reason says why it failed, or how it went, in English or the
+    // system's words. Emitted before the step's result signal.
     void stepEnded(const QString &step, bool ok, qint64 milliseconds, const QString &reason);
+    // While the file work runs: bytes of the image on the volume, and of them read back equal.
+    void fileProgress(qint64 written, qint64 verified, qint64 total);
+    void writingChanged();
+    void firmwareGoneChanged();
 
 public slots:
     void setErrorCode(ErrorCode::ErrorCodeEnum errorCode);
@@ -117,6 +132,11 @@ private:
     void failCheck(ErrorCode::ErrorCodeEnum code, const char *detailsId, const QString &reason);
     void failUpdate(const char *step, const char *detailsId, const QString &reason);
     void endStep(const QString &step, bool ok, const QString &reason = QString());
+    // Holds the product for this run; false (with the failure reported) when another holds it.
+    bool lockVolume(QString *note);
+    void writeEnded(bool ok, bool gone);
+    void setWriting(bool writing);
+    void startFinishing();
     void noteDetails(const char *id, const QString &reason);
     // Passes the check for firmware.bin missing, empty or untagged, in recovery mode only.
     bool passCheckForRecovery();
@@ -141,4 +161,8 @@ private:
     bool m_canReleaseVolume = false;
     bool m_volumeReleased = false;
     QString m_releaseProblem;
+    std::unique_ptr<VolumeLock> m_lock;
+    std::unique_ptr<QThread> m_writeThread;
+    bool m_writing = false;
+    bool m_firmwareGone = false;
 };

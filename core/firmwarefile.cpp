@@ -1,5 +1,7 @@
 #include "firmwarefile.h"
 
+#include "imagereader.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -41,22 +43,6 @@ bool exists(const QString &path)
         return false;
     }
     return true;
-}
-
-bool syncDirectoryOf(const QString &path)
-{
-#if defined(Q_OS_WIN)
-    Q_UNUSED(path);
-    return true;
-#else
-    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-#endif
 }
 
 // The bytes compared must still be the file at the volume's path: a volume detached during the
@@ -168,14 +154,19 @@ bool createNewFile(QFile &file, QIODevice::OpenMode extraMode)
     return file.open(fd, QIODevice::WriteOnly | extraMode, QFileDevice::AutoCloseHandle);
 }
 
-bool filesEqual(const QString &writtenPath, const QString &referencePath)
+bool filesEqual(const QString &writtenPath, const QString &referencePath,
+    const std::function<void(qint64)> &progress)
 {
     if (!exists(writtenPath) || !exists(referencePath))
         return false;
     QFile written(writtenPath);
-    QFile reference(referencePath);
-    if (!openForReading(written) || !openForReading(reference))
+    ImageReader reference(referencePath);
+    if (!openForReading(written))
         return false;
+    if (!reference.open()) {
+        qWarning() << "Can not open file" << referencePath << reference.errorString();
+        return false;
+    }
     const qint64 size = reference.size();
     if (written.size() != size)
         return false;
@@ -201,16 +192,88 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
         if (std::memcmp(a.constData(), b.constData(), size_t(n)) != 0)
             return false;
         offset += n;
+        if (progress)
+            progress(offset);
     }
 }
 
-bool hasRoomFor(const QString &oldFilePath, qint64 newSize)
+bool hasRoomFor(const QString &folder, qint64 freed, qint64 newSize)
 {
-    const QFileInfo old(oldFilePath);
-    const QStorageInfo volume(old.absolutePath());
+    const QStorageInfo volume(folder);
     if (!volume.isValid() || !volume.isReady())
         return false;
-    return volume.bytesAvailable() + old.size() >= newSize;
+    // A file takes whole blocks (a FAT volume's clusters); what is freed is counted short.
+    const qint64 block = qMax(1, volume.blockSize());
+    const qint64 needed = (newSize + block - 1) / block * block;
+    return volume.bytesAvailable() + freed / block * block >= needed;
+}
+
+bool syncData(QFileDevice &file)
+{
+    if (!file.flush())
+        return false;
+#if defined(Q_OS_WIN)
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
+#elif defined(Q_OS_LINUX)
+    return file.handle() >= 0 && ::fdatasync(file.handle()) == 0;
+#else
+    return file.handle() >= 0 && ::fsync(file.handle()) == 0;
+#endif
+}
+
+bool syncFolderOf(const QString &path)
+{
+#if defined(Q_OS_WIN)
+    Q_UNUSED(path);
+    return true;
+#else
+    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+#endif
+}
+
+bool renameInto(const QString &from, const QString &to, bool replace, QString *error)
+{
+#if defined(Q_OS_WIN)
+    // Without MOVEFILE_REPLACE_EXISTING an existing entry makes the move fail.
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()), flags))
+        return true;
+    *error = qt_error_string(int(GetLastError()));
+    return false;
+#else
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray destination = QFile::encodeName(to);
+    int rc = -1;
+    if (replace) {
+        rc = ::rename(source.constData(), destination.constData());
+    } else {
+#if defined(Q_OS_LINUX)
+        rc = ::renameat2(
+            AT_FDCWD, source.constData(), AT_FDCWD, destination.constData(), RENAME_NOREPLACE);
+        if (rc != 0 && (errno == EINVAL || errno == ENOSYS))
+#endif
+        {
+            // Where the file system knows no such rename, a look first narrows the window.
+            struct stat status;
+            if (::lstat(destination.constData(), &status) == 0)
+                errno = EEXIST;
+            else
+                rc = ::rename(source.constData(), destination.constData());
+        }
+    }
+    if (rc == 0)
+        return true;
+    *error = qt_error_string(errno);
+    return false;
+#endif
 }
 
 bool syncToDevice(QFileDevice &file, const QString &path)
@@ -233,7 +296,7 @@ bool syncToDevice(QFileDevice &file, const QString &path)
     if (::fsync(fd) != 0)
         return false;
 #endif
-    if (!syncDirectoryOf(path))
+    if (!syncFolderOf(path))
         return false;
 #if defined(POSIX_FADV_DONTNEED)
     // Advisory: where it is refused the comparison still runs, only possibly from the cache.

@@ -53,9 +53,12 @@ private slots:
 
 void TestUpdateCli::run_data()
 {
-    QTest::addColumn<QString>("tag"); // the volume's firmware; empty: never powered on
+    // The volume's firmware ("packaged": the package's own); empty: never powered on.
+    QTest::addColumn<QString>("tag");
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("how"); // read-only, interrupt, no-file, stalled, logs-link
+    // read-only, interrupt, no-file (and what an interrupted write left), locked (by another),
+    // stalled, logs-link, full disk
+    QTest::addColumn<QString>("how");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("events"); // with --json; otherwise a line standard output holds
 
@@ -63,7 +66,11 @@ void TestUpdateCli::run_data()
         "verified", "result" };
     const QStringList refused { "package", "waiting", "found", "checked", "result" };
     QTest::newRow("updated") << "3-1.0.0.1" << QStringList { "--json" } << "" << 0 << updated;
-    QTest::newRow("up to date") << "3-1.0.0.2" << QStringList { "--json" } << "" << 14 << refused;
+    QTest::newRow("up to date") << "packaged" << QStringList { "--json" } << "" << 14 << refused;
+    QTest::newRow("packaged version, other bytes")
+        << "3-1.0.0.2" << QStringList { "--json" } << "" << 0 << updated;
+    QTest::newRow("another run holds the product")
+        << "3-1.0.0.1" << QStringList { "--json" } << "locked" << 16 << refused;
     QTest::newRow("other hardware")
         << "4-1.0.0.1" << QStringList { "--json" } << "" << 13 << refused;
     // Core takes an option it does not know for "force mode off"; ours must not reach it.
@@ -74,6 +81,8 @@ void TestUpdateCli::run_data()
         << "3-1.0.0.1" << QStringList { "--json", "--recover" } << "no-file" << 0 << updated;
     QTest::newRow("Ctrl+C once writing")
         << "3-1.0.0.1" << QStringList { "--json" } << "interrupt when writing" << 0 << updated;
+    QTest::newRow("Ctrl+\\ once writing")
+        << "3-1.0.0.1" << QStringList { "--json" } << "quit when writing" << 0 << updated;
     QTest::newRow("read-only volume")
         << "3-1.0.0.1" << QStringList { "--json" } << "read-only" << 15
         << QStringList { "package", "waiting", "found", "checked", "writing", "result" };
@@ -87,6 +96,8 @@ void TestUpdateCli::run_data()
         << QStringList { "result" };
     QTest::newRow("bad timeout") << "" << QStringList { "--timeout", "soon" } << "" << 2
                                  << QStringList();
+    QTest::newRow("--version into a full disk")
+        << "" << QStringList { "--version" } << "full disk" << 1 << QStringList();
     QTest::newRow("an option it does not answer")
         << "" << QStringList { "--help-all" } << "" << 2 << QStringList();
     // A full pipe blocks the output, and with it the event loop that acts on signals and timers.
@@ -109,13 +120,26 @@ void TestUpdateCli::run()
     QTemporaryDir dir;
     ProductSimulator simulator(dir.filePath("sim"));
     ProductSimulator::Options simulated;
-    if (!tag.isEmpty())
+    if (tag == "packaged")
+        simulated.firmwareFile = TARSEL_PACKAGED_FIRMWARE;
+    else if (!tag.isEmpty())
         simulated.tag = tag;
     QVERIFY2(simulator.create(simulated), qPrintable(simulator.errorString()));
     const QString firmware = simulator.volumePath() + "/firmware.bin";
+    const QString leftover = simulator.volumePath() + "/firmware.new";
     if (how == "no-file")
-        QVERIFY(QFile::remove(firmware));
+        QVERIFY(QFile::remove(firmware) && QFile::copy(TARSEL_PACKAGED_FIRMWARE, leftover));
     const QByteArray before = contents(firmware);
+    // The flock(1) of util-linux holds the volume as a run of the wizard would.
+    QProcess holder;
+    const auto release = qScopeGuard([&] {
+        holder.kill();
+        holder.waitForFinished();
+    });
+    if (how == "locked") {
+        holder.start("flock", { simulator.volumePath(), "sh", "-c", "echo held; sleep 60" });
+        QVERIFY(holder.waitForReadyRead(10000));
+    }
 
     const QByteArray volume = QFile::encodeName(simulator.volumePath());
     bool mounted = false;
@@ -153,6 +177,8 @@ void TestUpdateCli::run()
         environment.insert("LANG", "de_DE.UTF-8");
     }
     process.setProcessEnvironment(environment);
+    if (how == "full disk")
+        process.setStandardOutputFile("/dev/full");
     process.start(TARSEL_UPDATE_TOOL, options);
     QVERIFY(process.waitForStarted());
     if (how == "stalled interrupt") {
@@ -170,10 +196,10 @@ void TestUpdateCli::run()
         else
             QVERIFY2(simulator.plug(), qPrintable(simulator.errorString()));
     }
-    if (how == "interrupt when writing") {
+    if (how.endsWith("when writing")) {
         QTRY_VERIFY_WITH_TIMEOUT(
             (out += process.readAllStandardOutput()).contains("\"writing\""), 10000);
-        QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+        QCOMPARE(::kill(pid_t(process.processId()), how.startsWith("quit") ? SIGQUIT : SIGINT), 0);
     }
     QVERIFY(process.waitForFinished(30000));
     out += process.readAllStandardOutput();
@@ -182,9 +208,10 @@ void TestUpdateCli::run()
     QVERIFY2(process.exitCode() == exitCode, out + err);
 
     const QByteArray after = contents(firmware);
-    QCOMPARE(after == contents(TARSEL_PACKAGED_FIRMWARE), exitCode == 0);
+    QCOMPARE(after == contents(TARSEL_PACKAGED_FIRMWARE), exitCode == 0 || tag == "packaged");
     if (exitCode != 0)
         QCOMPARE(after, before);
+    QCOMPARE(QFile::exists(leftover), exitCode != 0 && how == "no-file");
 
     // Every run that got its package leaves a log, named after the program, in folders of the
     // user's alone; a logs folder that is a link is not followed, and the console says so once.
@@ -215,6 +242,18 @@ void TestUpdateCli::run()
         QVERIFY2(error.error == QJsonParseError::NoError, line);
         names << objects.last().value("event").toString();
     }
+    // The file work's progress, between "writing" and "written", ends with all bytes verified.
+    const int firstProgress = names.indexOf("progress"),
+              lastProgress = names.lastIndexOf("progress");
+    QCOMPARE(firstProgress >= 0, events.contains("written"));
+    if (firstProgress >= 0) {
+        QVERIFY(
+            firstProgress > names.indexOf("writing") && lastProgress < names.indexOf("written"));
+        const QJsonObject last = objects.at(lastProgress);
+        QCOMPARE(last.value("verified").toDouble(), last.value("total").toDouble());
+        objects.erase(objects.begin() + firstProgress, objects.begin() + lastProgress + 1);
+        names.erase(names.begin() + firstProgress, names.begin() + lastProgress + 1);
+    }
     QCOMPARE(names, events);
     const auto field = [&](const char *event, const char *name) {
         return objects.value(names.indexOf(event)).value(name);
@@ -227,16 +266,21 @@ void TestUpdateCli::run()
         // Other hardware is refused before the volume's version is taken.
         // Read from the tag also where the hardware refuses it; the ids say why.
         QCOMPARE(field("checked", "installed").toString(),
-            how == "no-file" ? QString() : tag.section('-', 1));
+            how == "no-file" || exitCode == 16 ? QString()
+                : tag == "packaged"            ? "1.0.0.2"
+                                               : tag.section('-', 1));
         QCOMPARE(field("checked", "installedHardware"),
-            how == "no-file" ? QJsonValue() : QJsonValue(tag.section('-', 0, 0).toInt()));
+            how == "no-file" || exitCode == 16
+                ? QJsonValue()
+                : QJsonValue(tag == "packaged" ? 3 : tag.section('-', 0, 0).toInt()));
     }
     if (exitCode == 0) {
         QCOMPARE(field("result", "error").toString(), QString("NoError"));
         QCOMPARE(field("written", "bytes").toInt(), after.size());
     }
-    if (exitCode == 14)
-        QCOMPARE(field("result", "error").toString(), QString("FirmwareSame_FWError"));
+    if (exitCode == 14 || exitCode == 16)
+        QCOMPARE(field("result", "error").toString(),
+            exitCode == 14 ? "FirmwareSame_FWError" : "UpdateRunningError");
     if (exitCode == 15)
         QVERIFY2(field("result", "details").toString().contains("Read-only file system"), out);
     // The fields for a program stay English whatever the user's language.

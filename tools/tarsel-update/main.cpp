@@ -46,6 +46,7 @@ const char exitCodesHelp[]
       "  13   other hardware: the package does not suit the product\n"
       "  14   already up to date (nothing written)\n"
       "  15   the firmware could not be written or verified\n"
+      "  16   an update of this product is already running (nothing written)\n"
       "  17   the product's volume could not be mounted (the reason follows)\n"
       "  130  interrupted while waiting (nothing written)\n";
 
@@ -104,8 +105,8 @@ bool installInterruptHandlers()
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    // A dropped SSH session or a supervisor's stop must not cut a write short either.
-    for (int signal : { SIGINT, SIGTERM, SIGHUP }) {
+    // A dropped SSH session, a supervisor's stop or Ctrl+\\ must not cut a write short either.
+    for (int signal : { SIGINT, SIGTERM, SIGHUP, SIGQUIT }) {
         if (sigaction(signal, &action, nullptr) != 0)
             return false;
     }
@@ -128,9 +129,9 @@ struct Outcome
 Outcome outcomeFor(ErrorCode::ErrorCodeEnum code)
 {
     static const char *const names[] = { "updated", "not-found", "cannot-check", "other-hardware",
-        "up-to-date", "write-failed" };
-    static_assert(std::size(names) == ErrorCode::UpdateFirmwareError + 1, "a name for every code");
-    const int known = code >= ErrorCode::NoError && code <= ErrorCode::UpdateFirmwareError
+        "up-to-date", "write-failed", "already-running" };
+    static_assert(std::size(names) == ErrorCode::UpdateRunningError + 1, "a name for every code");
+    const int known = code >= ErrorCode::NoError && code <= ErrorCode::UpdateRunningError
         ? code
         : ErrorCode::UpdateFirmwareError;
     return { known == ErrorCode::NoError ? 0 : 10 + known, names[known] };
@@ -186,6 +187,7 @@ public:
 private:
     void onFound(bool ok);
     void onChecked(bool ok);
+    void onWritingChanged();
     void finish(ErrorCode::ErrorCodeEnum code);
     void finishCannotMount();
     void finishInterrupted();
@@ -206,6 +208,11 @@ void Run::start()
     QObject::connect(&core, &Core::firmwareChecked, &core, [this](bool ok) { onChecked(ok); });
     QObject::connect(
         &core, &Core::progressChanged, &core, [this](int percent) { report.progress(percent); });
+    QObject::connect(
+        &core, &Core::fileProgress, &core, [this](qint64 written, qint64 verified, qint64 total) {
+            report.fileProgress(written, verified, total);
+        });
+    QObject::connect(&core, &Core::writingChanged, &core, [this] { onWritingChanged(); });
     QObject::connect(&core, &Core::firmwareUpdated, &core, [this](bool ok) {
         if (ok)
             finish(ErrorCode::NoError);
@@ -282,9 +289,13 @@ void Run::onChecked(bool ok)
                               "Ctrl+C no longer interrupts.")
                    .arg(name()));
     core.updateFirmware();
-    if (finished)
+}
+
+void Run::onWritingChanged()
+{
+    // A failed write has ended the run before Core says its file work is over.
+    if (core.writing() || finished)
         return;
-    // Core returns from a successful write only after reading the bytes back.
     const qint64 bytes = QFileInfo(core.productResource()->firmwarePath()).size();
     report.event("written", { { QStringLiteral("bytes"), bytes } });
     report.event("verified");
@@ -312,6 +323,9 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
     if (code == ErrorCode::NoError && (core.volumeReleased() || !core.releaseProblem().isEmpty()))
         result.insert(QStringLiteral("unmounted"),
             core.volumeReleased() ? QJsonValue(true) : QJsonValue(core.releaseProblem()));
+    // A program must know before anyone powers the product off that it holds no firmware.
+    if (code == ErrorCode::UpdateFirmwareError)
+        result.insert(QStringLiteral("firmwareGone"), core.firmwareGone());
     report.event("result", result);
     const QString version = core.newFirmwareVersion();
     switch (code) {
@@ -351,6 +365,15 @@ void Run::finish(ErrorCode::ErrorCodeEnum code)
         break;
     case ErrorCode::UpdateFirmwareError:
         report.warn(QStringLiteral("Unable to update the system firmware."));
+        if (core.firmwareGone())
+            report.warn(QStringLiteral("%1 now holds no firmware. Do not power it off: "
+                                       "tarsel-update --recover repairs it.")
+                            .arg(name()));
+        break;
+    case ErrorCode::UpdateRunningError:
+        report.warn(QStringLiteral("An update of %1 is already running; nothing was changed by "
+                                   "this one.")
+                        .arg(name()));
         break;
     }
     if (code != ErrorCode::NoError && !details.isEmpty())
@@ -379,8 +402,7 @@ void Run::finishCannotMount()
 
 void Run::interrupt()
 {
-    // The write itself runs without the event loop; after it only the closing animation runs,
-    // and the handler has said why it goes on.
+    // Once the write has begun the handler has said why it goes on.
     if (!writeBegun)
         finishInterrupted();
 }

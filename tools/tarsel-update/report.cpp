@@ -81,6 +81,39 @@ void Report::progress(int percent)
     }
 }
 
+void Report::fileProgress(qint64 written, qint64 verified, qint64 total)
+{
+    const auto percent
+        = [total](qint64 bytes) { return total > 0 ? int(bytes * 100 / total) : 100; };
+    const int w = percent(written);
+    const int v = percent(verified);
+    // A line per whole percent for a program; per quarter into a file; every report on a terminal.
+    const bool changed = w != lastWritten || v != lastVerified;
+    const bool quarter = w / 25 != lastWritten / 25 || v / 25 != lastVerified / 25;
+    lastWritten = w;
+    lastVerified = v;
+    if (style == Style::Json) {
+        if (changed)
+            event("progress",
+                { { QStringLiteral("written"), written }, { QStringLiteral("verified"), verified },
+                    { QStringLiteral("total"), total } });
+        return;
+    }
+    if (style != Style::Human || (!terminal && !quarter))
+        return;
+    const QByteArray text = QStringLiteral("Written %1%, verified %2% of %3 bytes")
+                                .arg(w)
+                                .arg(v)
+                                .arg(total)
+                                .toLocal8Bit();
+    if (terminal) {
+        put(stdout, "\r\033[K" + text);
+        progressLineOpen = true;
+        return;
+    }
+    put(stdout, text + '\n');
+}
+
 void Report::endProgressLine()
 {
     if (!progressLineOpen)

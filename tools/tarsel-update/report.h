@@ -31,6 +31,8 @@ public:
     void progress(int percent);
     // False once a write to standard output failed (a full disk, a closed reader).
     static bool outputOk();
+    // The file work: bytes written and read back equal, of total.
+    void fileProgress(qint64 written, qint64 verified, qint64 total);
 
 private:
     void endProgressLine();
@@ -39,4 +41,6 @@ private:
     const bool terminal;
     bool progressLineOpen = false;
     int lastPlainStep = 0;
+    int lastWritten = -1;
+    int lastVerified = -1;
 };
