@@ -16,9 +16,9 @@
 #include <io.h>
 #include <windows.h>
 #else
-#include <QDirIterator>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -62,17 +62,18 @@ bool stillAtPath(const QFile &file, const QString &path)
 #endif
 }
 #if !defined(Q_OS_WIN)
-// The UUID udev names the file system on device by (FAT's serial number, ext4's UUID); empty
-// where there is none or no udev.
+// The UUID udev read from the file system on device (FAT's serial number, ext4's UUID); empty
+// where there is none or no udev. Its database, not /dev/disk/by-uuid: two products alike share
+// a UUID, and that link names only one of them.
 QByteArray fileSystemUuid(dev_t device)
 {
-    QDirIterator links(QStringLiteral("/dev/disk/by-uuid"),
-        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    while (links.hasNext()) {
-        struct stat target;
-        if (::stat(QFile::encodeName(links.next()).constData(), &target) == 0
-            && S_ISBLK(target.st_mode) && target.st_rdev == device)
-            return QFile::encodeName(links.fileName());
+    QFile record(QStringLiteral("/run/udev/data/b%1:%2").arg(major(device)).arg(minor(device)));
+    if (!record.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QByteArray key = "E:ID_FS_UUID=";
+    for (const QByteArray &line : record.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size());
     }
     return QByteArray();
 }

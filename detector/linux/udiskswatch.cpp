@@ -104,6 +104,7 @@ UDisksWatch::UDisksWatch(QObject *parent)
 
 UDisksWatch::~UDisksWatch()
 {
+    endProbe();
     // The pending calls, the manager and the probe go while the connection they use still
     // exists: dropped after it, a call's watcher freed what the connection had freed already.
     qDeleteAll(findChildren<QObject *>(QString(), Qt::FindDirectChildrenOnly));
@@ -119,17 +120,19 @@ void UDisksWatch::start()
     if (socket.isEmpty())
         return connectBus();
     probe = new QLocalSocket(this);
+    // Each handler checks that the probe has not ended: aborting it can emit again.
     connect(probe, &QLocalSocket::connected, probe, [this] {
-        probe->write(QByteArray("\0AUTH EXTERNAL ", 16)
-            + QByteArray::number(uint(::getuid())).toHex() + "\r\n");
+        if (probe)
+            probe->write(QByteArray("\0AUTH EXTERNAL ", 16)
+                + QByteArray::number(uint(::getuid())).toHex() + "\r\n");
     });
     // Any answer will do: a bus that answers at all answers Qt's own handshake too.
     connect(probe, &QLocalSocket::readyRead, probe, [this] {
-        if (probe->canReadLine() && endProbe())
+        if (probe && probe->canReadLine() && endProbe())
             connectBus();
     });
     connect(probe, &QLocalSocket::errorOccurred, probe, [this] {
-        const QString reason = probe->errorString();
+        const QString reason = probe ? probe->errorString() : QString();
         if (endProbe())
             noBus(reason);
     });

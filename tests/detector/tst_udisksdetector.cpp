@@ -313,6 +313,9 @@ private slots:
         if (refusalShown)
             QVERIFY2(refused.at(0).at(0).toString().contains("wrong fs type"),
                 qPrintable(refused.at(0).at(0).toString()));
+        // Of two products, either may be the one taken.
+        if (othersLeft && mountsOf(product).isEmpty())
+            std::swap(product, second);
         if (detects) {
             const QStringList points = mountsOf(product);
             QCOMPARE(points.size(), 1);
@@ -346,49 +349,31 @@ private slots:
                 run("umount", { point });
         }
         QTest::qWait(200); // connections close on Qt's bus thread
-        // Fewer is no leak: a descriptor counted in the first rounds may have closed since.
-        const uint after = descriptors();
-        QVERIFY2(after <= before, qPrintable(QStringLiteral("%1 > %2").arg(after).arg(before)));
+        QVERIFY2(descriptors() <= before, qPrintable(QString::number(descriptors() - before)));
     }
 
-    // What a file manager's "Safely remove" does: the volume is unmounted through UDisks2, and
-    // a busy one stays, with the reason.
-    void releasesTheVolume_data()
+    // A busy volume is not released, and the user learns why (updateCliOverUDisks sees a free
+    // one unmounted).
+    void keepsABusyVolumeMountedWithTheReason()
     {
-        QTest::addColumn<bool>("busy");
-        QTest::newRow("unmounted") << false;
-        QTest::newRow("busy: left mounted, with the reason") << true;
-    }
-    void releasesTheVolume()
-    {
-        QFETCH(bool, busy);
         const QString product = attach("product", true);
         QVERIFY(!product.isEmpty());
-        // UDisks2 takes the device in after the attach returns.
+        QStringList points; // UDisks2 takes the device in after the attach returns
         QVERIFY(waitFor([&] {
-            return run("udisksctl", { "mount", "-b", "/dev/" + product }) == 0;
+            return run("udisksctl", { "mount", "-b", "/dev/" + product }) == 0
+                && !(points = mountsOf(product)).isEmpty();
         }));
-        QStringList points;
-        QVERIFY(waitFor([&] { return !(points = mountsOf(product)).isEmpty(); }));
-        QFile open(points.at(0) + "/held");
-        if (busy)
-            QVERIFY(open.open(QIODevice::WriteOnly));
-        DeviceDetector::Release release = DeviceDetector::Release::NotTried;
+        QFile held(points.at(0) + "/held");
+        QVERIFY(held.open(QIODevice::WriteOnly));
         QString reason;
-        bool done = false;
         QObject context;
         DeviceDetector::releaseVolume(
-            points.at(0) + '/', &context, [&](DeviceDetector::Release r, const QString &why) {
-                release = r;
-                reason = why;
-                done = true;
+            points.at(0) + '/', &context, [&](DeviceDetector::Release release, const QString &why) {
+                reason = release == DeviceDetector::Release::Refused ? why : "not refused";
             });
-        QVERIFY(waitFor([&] { return done; }));
-        QCOMPARE(
-            release, busy ? DeviceDetector::Release::Refused : DeviceDetector::Release::Released);
-        QCOMPARE(mountsOf(product).size(), busy ? 1 : 0);
-        if (busy)
-            QVERIFY2(reason.contains("busy"), qPrintable(reason));
+        QVERIFY(waitFor([&] { return !reason.isEmpty(); }));
+        QVERIFY2(reason.contains("busy"), qPrintable(reason));
+        QCOMPARE(mountsOf(product).size(), 1);
     }
 
     // tarsel-update as a user runs it against the real stack: what it prints, its exit code and
@@ -410,38 +395,45 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QStringList, says);
         const QString firmware = dir.filePath("firmware.bin");
-        QFile old(firmware);
-        QVERIFY(old.open(QIODevice::WriteOnly)
-            && old.write(ProductSimulator::firmwareImage("3-1.0.0.1")) > 0);
-        old.close();
-        const QString updated = dir.filePath("updated");
-        QVERIFY(QFile::remove(updated) || !QFile::exists(updated));
-        QVERIFY(QFile::copy(dir.filePath(image), updated));
-        QCOMPARE(run("debugfs", { "-w", "-R", "write " + firmware + " firmware.bin", updated }), 0);
+        const QByteArray oldImage = ProductSimulator::firmwareImage("3-1.0.0.1");
+        QFile file(firmware);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(oldImage) > 0);
+        file.close();
+        // Two products alike, so that either may be the one taken.
+        for (const char *copy : { "updated", "updated2" }) {
+            QVERIFY(QFile::remove(dir.filePath(copy)) || !QFile::exists(dir.filePath(copy)));
+            QVERIFY(QFile::copy(dir.filePath(image), dir.filePath(copy)));
+            QCOMPARE(run("debugfs",
+                         { "-w", "-R", "write " + firmware + " firmware.bin", dir.filePath(copy) }),
+                0);
+        }
 
         QProcess cli;
         cli.start(TARSEL_UPDATE_TOOL, { "--timeout", "60" });
         QVERIFY(cli.waitForStarted());
         QTest::qWait(500);
-        const QString product = attach("updated", true);
-        const QString other = exitCode == 0 ? attach("other", true, "1-3") : QString();
-        QVERIFY(!product.isEmpty() && (exitCode != 0 || !other.isEmpty()));
+        QStringList products { attach("updated", true) };
+        if (exitCode == 0)
+            products << attach("updated2", true, "1-3");
+        QVERIFY(!products.contains(QString()));
         QVERIFY(cli.waitForFinished(30000));
         const QString output = cli.readAllStandardOutput() + cli.readAllStandardError();
         QCOMPARE(cli.exitCode(), exitCode);
         for (const QString &line : says)
             QVERIFY2(output.contains(line), qPrintable(output));
-        QCOMPARE(mountsOf(product), QStringList());
-        if (!other.isEmpty())
-            QCOMPARE(mountsOf(other), QStringList());
-        if (exitCode == 0) {
-            QString written;
-            QCOMPARE(run("debugfs", { "-R", "dump firmware.bin " + firmware, "/dev/" + product },
-                         &written),
-                0);
-            QFile packaged(TARSEL_PACKAGED_FIRMWARE);
-            QVERIFY(packaged.open(QIODevice::ReadOnly) && old.open(QIODevice::ReadOnly));
-            QCOMPARE(old.readAll(), packaged.readAll());
+        QFile packaged(TARSEL_PACKAGED_FIRMWARE);
+        QVERIFY(packaged.open(QIODevice::ReadOnly));
+        QByteArrayList left { packaged.readAll(), oldImage }; // what each must hold, in any order
+        for (const QString &product : qAsConst(products)) {
+            QCOMPARE(mountsOf(product), QStringList());
+            if (exitCode != 0)
+                continue;
+            QFile::remove(firmware);
+            QCOMPARE(
+                run("debugfs", { "-R", "dump firmware.bin " + firmware, "/dev/" + product }), 0);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(left.removeOne(file.readAll()));
+            file.close();
         }
     }
 

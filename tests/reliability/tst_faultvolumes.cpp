@@ -204,34 +204,24 @@ private slots:
     void volumeIdentityFollowsTheFileSystem()
     {
         QFETCH(bool, sameImage);
-        if (geteuid() != 0)
-            QSKIP("needs root to attach loop devices and mount them");
         QTemporaryDir dir;
         const auto sh = [&dir](const QString &command) {
             QProcess shell;
             shell.setWorkingDirectory(dir.path());
             shell.start("sh", { "-c", command });
-            return shell.waitForFinished(30000) && shell.exitCode() == 0
-                ? QString::fromLocal8Bit(shell.readAllStandardOutput()).trimmed()
-                : QString();
+            return shell.waitForFinished(30000) && shell.exitCode() == 0;
         };
-        const QString loop = sh("for i in a b; do truncate -s 8M $i && mkfs.ext4 -q $i; done && "
-                                "mkdir m && losetup -f --show a");
-        if (loop.isEmpty())
-            QSKIP("no loop device or mkfs.ext4 here");
-        quint64 ids[2] = {};
-        for (quint64 &id : ids) {
-            if (&id == &ids[1])
-                QVERIFY(!sh(QString("losetup -d %1 && losetup %1 %2 && echo ok")
-                                .arg(loop, sameImage ? "a" : "b"))
-                             .isEmpty());
-            QVERIFY(!sh("mount " + loop + " m && echo ok").isEmpty());
-            id = volumeIdOf(dir.filePath("m"));
-            sh("umount m");
-        }
-        sh("losetup -d " + loop);
-        QVERIFY(ids[0] != 0);
-        QCOMPARE(ids[0] == ids[1], sameImage);
+        if (!sh("for i in a b; do truncate -s 8M $i && mkfs.ext4 -q $i; done && mkdir m && "
+                "losetup -f --show a > loop && mount $(cat loop) m"))
+            QSKIP("needs root, a loop device and mkfs.ext4");
+        const quint64 checked = volumeIdOf(dir.filePath("m"));
+        const bool swapped = sh(QString("umount m && losetup -d $(cat loop) && losetup $(cat loop) "
+                                        "%1 && mount $(cat loop) m")
+                                    .arg(sameImage ? "a" : "b"));
+        const quint64 written = volumeIdOf(dir.filePath("m"));
+        sh("umount m; losetup -d $(cat loop)");
+        QVERIFY(swapped && checked != 0);
+        QCOMPARE(checked == written, sameImage);
     }
 
     void readersRefuseHostileEntries_data()
