@@ -41,12 +41,9 @@ bool exists(const QString &path)
     return true;
 }
 
+#if !defined(Q_OS_WIN)
 bool syncDirectoryOf(const QString &path)
 {
-#if defined(Q_OS_WIN)
-    Q_UNUSED(path);
-    return true;
-#else
     const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
     const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -54,8 +51,8 @@ bool syncDirectoryOf(const QString &path)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
-#endif
 }
+#endif
 
 // The bytes compared must still be the file at the volume's path: a volume detached during the
 // comparison leaves the open file readable while the product's folder no longer holds it.

@@ -11,17 +11,24 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QMetaEnum>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
+#include <cstring>
 #include <iterator>
 #include <memory>
-#include <unistd.h>
 #include <vector>
+
+#ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#include <qt_windows.h>
+#else
+#include <QSocketNotifier>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -41,9 +48,41 @@ const char exitCodesHelp[] = "\nExit codes:\n"
                              "  15   the firmware could not be written or verified\n"
                              "  130  interrupted while waiting (nothing written)\n";
 
-int interruptPipe[2] = { -1, -1 };
 volatile sig_atomic_t writeBegun = 0;
 volatile sig_atomic_t interruptRequested = 0;
+
+#ifdef Q_OS_WIN
+HANDLE interruptEvent = nullptr;
+
+// Ctrl+C, Ctrl+Break and closing the console stand for SIGINT, SIGTERM and SIGHUP. The system
+// calls this on a thread of its own.
+BOOL WINAPI onConsoleControl(DWORD type)
+{
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT)
+        return FALSE;
+    if (writeBegun) {
+        static const char note[]
+            = "\ntarsel-update: the firmware is being written; it is not interrupted.\n";
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), note, sizeof note - 1, &written, nullptr);
+    } else {
+        interruptRequested = 1;
+        SetEvent(interruptEvent);
+    }
+    // The system ends the process once a close returns from here (or after its few seconds'
+    // grace), so the run is left that time to end and report itself.
+    if (type == CTRL_CLOSE_EVENT)
+        Sleep(INFINITE);
+    return TRUE;
+}
+
+bool installInterruptHandlers()
+{
+    interruptEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    return interruptEvent && SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}
+#else
+int interruptPipe[2] = { -1, -1 };
 
 extern "C" void onInterrupt(int)
 {
@@ -81,6 +120,7 @@ bool installInterruptHandlers()
     std::signal(SIGPIPE, SIG_IGN);
     return true;
 }
+#endif
 
 struct Outcome
 {
@@ -412,12 +452,18 @@ int main(int argc, char *argv[])
         return 1;
     }
     Run run(*core, report, timeoutSeconds);
+#ifdef Q_OS_WIN
+    QWinEventNotifier interrupts(interruptEvent);
+    QObject::connect(
+        &interrupts, &QWinEventNotifier::activated, &interrupts, [&run] { run.interrupt(); });
+#else
     QSocketNotifier interrupts(interruptPipe[0], QSocketNotifier::Read);
     QObject::connect(&interrupts, &QSocketNotifier::activated, &interrupts, [&run] {
         char bytes[16];
         while (read(interruptPipe[0], bytes, sizeof bytes) > 0) { }
         run.interrupt();
     });
+#endif
     // Through the event loop, so that a step ending at once still ends the loop.
     QTimer::singleShot(0, &app, [&run] { run.start(); });
     return QCoreApplication::exec();

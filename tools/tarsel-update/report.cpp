@@ -3,7 +3,12 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 void put(FILE *stream, const QByteArray &bytes)
@@ -12,11 +17,47 @@ void put(FILE *stream, const QByteArray &bytes)
     // A script reading the stream acts on each event as it happens.
     std::fflush(stream);
 }
+
+#ifdef Q_OS_WIN
+// A console shows UTF-16 text in any code page; a pipe or a file gets the bytes.
+bool putConsole(FILE *stream, const QString &text)
+{
+    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(handle, &mode))
+        return false;
+    std::fflush(stream);
+    DWORD written = 0;
+    return WriteConsoleW(handle, reinterpret_cast<const wchar_t *>(text.utf16()),
+        DWORD(text.size()), &written, nullptr);
+}
+
+bool stdoutIsTerminal()
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+}
+#else
+bool putConsole(FILE *, const QString &)
+{
+    return false;
+}
+bool stdoutIsTerminal()
+{
+    return isatty(STDOUT_FILENO) == 1;
+}
+#endif
+
+void putLine(FILE *stream, const QString &line)
+{
+    if (!putConsole(stream, line + QLatin1Char('\n')))
+        put(stream, line.toLocal8Bit() + '\n');
+}
 } // namespace
 
 Report::Report(Style style)
     : style(style)
-    , terminal(isatty(STDOUT_FILENO) == 1)
+    , terminal(stdoutIsTerminal())
 {
 }
 
@@ -25,7 +66,7 @@ void Report::say(const QString &line)
     if (style != Style::Human)
         return;
     endProgressLine();
-    put(stdout, line.toLocal8Bit() + '\n');
+    putLine(stdout, line);
 }
 
 void Report::warn(const QString &line)
@@ -33,7 +74,7 @@ void Report::warn(const QString &line)
     if (style == Style::Json)
         return;
     endProgressLine();
-    put(stderr, line.toLocal8Bit() + '\n');
+    putLine(stderr, line);
 }
 
 void Report::event(const char *name, const QJsonObject &fields)
@@ -55,7 +96,13 @@ void Report::progress(int percent)
     percent = qBound(0, percent, 100);
     const QByteArray text = "Finishing the update: " + QByteArray::number(percent) + '%';
     if (terminal) {
+#ifdef Q_OS_WIN
+        // Older consoles print escape sequences as they are; the line only grows, so a return
+        // alone rewrites it.
+        put(stdout, '\r' + text);
+#else
         put(stdout, "\r\033[K" + text);
+#endif
         progressLineOpen = true;
         return;
     }
