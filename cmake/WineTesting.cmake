@@ -26,7 +26,18 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 # Tests that pack packages run the kit's rcc, a program of the build machine, through this.
 get_target_property(TARSEL_HOST_RCC Qt5::rcc IMPORTED_LOCATION)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-rcc.sh.in ${CMAKE_BINARY_DIR}/wine-rcc @ONLY
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-rcc.sh.in ${CMAKE_BINARY_DIR}/wine-rcc.sh @ONLY
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
     WORLD_EXECUTE)
-set(TARSEL_TEST_RCC Z:${CMAKE_BINARY_DIR}/wine-rcc)
+# Through a batch file that waits for a mark the script leaves: Wine neither signals the end of a
+# Unix program it starts nor hands it the caller's current folder.
+string(REPLACE "/" "\\" wine_rcc "Z:${CMAKE_BINARY_DIR}/wine-rcc.sh")
+file(WRITE ${CMAKE_BINARY_DIR}/wine-rcc.bat
+    "@del /q rcc.done 2>nul\r\n"
+    "@${wine_rcc} \"%CD%\" %*\r\n"
+    ":wait\r\n"
+    "@if not exist rcc.done goto wait\r\n"
+    "@set /p status=<rcc.done\r\n"
+    "@del rcc.done\r\n"
+    "@exit /b %status%\r\n")
+set(TARSEL_TEST_RCC Z:${CMAKE_BINARY_DIR}/wine-rcc.bat)

@@ -26,7 +26,8 @@ fi
 
 cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake -DCMAKE_BUILD_TYPE=Release \
     -DTARSEL_QT_KIT="$cache/qt5-mingw64" -DTARSEL_PRODUCT_PACKAGE="$PWD/build/bin/data.rcc" \
-    -DTARSEL_SAMPLE_STAGE="$PWD/build/package/stage" >/dev/null
+    -DTARSEL_SAMPLE_STAGE="$PWD/build/package/stage" \
+    -DTARSEL_PACKAGE_TOOL="$PWD/build/bin/tarsel-package" >/dev/null
 cmake --build build-win64 -j"$(nproc)"
 cmake --build build-win64 --target windows_release
 
