@@ -34,7 +34,8 @@ cmake --build build-win64 --target windows_release
 # The prefix is made once before the tests, which would otherwise race to make it.
 build-win64/wine-run wineboot -i >/dev/null 2>&1
 status=0
-(cd build-win64 && xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)") \
+(cd build-win64 && xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)" \
+    --repeat until-pass:2) \
     || status=$?
 WINEPREFIX=$PWD/build-win64/wineprefix wineserver -k 2>/dev/null || true
 echo "Windows stage: $(($(date +%s) - started)) s; $(cd build-win64/release && ls -l --block-size=K \

@@ -26,11 +26,10 @@ printf '[Paths]\nPrefix = .\n' >"$stage/qt.conf"
 mkdir -p "$stage/plugins/platforms"
 cp "$kit/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
 # The modules the pages import (QtQuick 2, Controls 1 with its Base style, Layouts) and what those
-# import in turn (Window, the QML models); Controls' other styles and modules stay out.
+# import in turn (Window); Controls' other styles and modules stay out.
 mkdir -p "$stage/qml/QtQuick" "$stage/qml/QtQml"
 cp -r "$kit/qml/QtQuick.2" "$stage/qml/"
 cp "$kit/qml/QtQml/qmldir" "$kit/qml/QtQml/qmlplugin.dll" "$stage/qml/QtQml/"
-cp -r "$kit/qml/QtQml/Models.2" "$stage/qml/QtQml/"
 for module in Controls Layouts Window.2; do
     cp -r "$kit/qml/QtQuick/$module" "$stage/qml/QtQuick/"
 done
@@ -71,7 +70,9 @@ cd "$out"
 find "$name" -type f | sort >"$name.files"
 wixl-heat -p "$name/" --var var.SourceDir --directory-ref INSTALLDIR \
     --component-group ReleaseFiles --win64 <"$name.files" >"$name-files.wxs"
+IFS=. read -r major minor patch <<<"$version"
 wixl -a x64 -D Win64=yes -D SourceDir="$name" -D Version="$version" -D Firmware="$firmware" \
+    -D UpgradeBelow="$major.$minor.$((patch + 1))" \
     -o "$name.msi" "$here/TarselUpdater.wxs" "$name-files.wxs"
 echo "$out/$name.zip"
 echo "$out/$name.msi"
