@@ -40,6 +40,15 @@ out=$(wine "$app/tarsel-update.exe" --json --timeout 1 | tr -d '\r') || code=$?
 [ "$code" = 11 ] || fail "--json --timeout 1 ended with $code: $out"
 last=$(tail -n1 <<<"$out")
 [[ $last == '{"event":"result",'*'"exitCode":11,"outcome":"not-found"}' ]] || fail "no result line: $out"
+# Wine hands a console program's SIGINT to its console handler as Ctrl+C.
+wine "$app/tarsel-update.exe" --json --timeout 60 >"$work/interrupted" &
+update=$!
+for _ in $(seq 100); do grep -q '"event":"waiting"' "$work/interrupted" && break; sleep 0.1; done
+kill -INT "$update"
+code=0
+wait "$update" || code=$?
+[ "$code" = 130 ] && grep -q '"outcome":"interrupted"' "$work/interrupted" \
+    || fail "Ctrl+C while waiting ended with $code: $(cat "$work/interrupted")"
 
 # Qt's start-up lines go to the debugger channel, which nothing shows here; the exit code and the
 # run log that a failed start must not leave are what can be seen.
