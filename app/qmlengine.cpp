@@ -3,8 +3,10 @@
 #include "errorcode.h"
 #include "imageprovider.h"
 #include "keyrepeatfilter.h"
+#include "multiclickfilter.h"
 #include "page.h"
 #include "pagenavigator.h"
+#include "windowfit.h"
 
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -33,7 +35,11 @@ void setupQmlEngine(QObject *core)
     // Loading creates the window, which resolves the module, core and the provider at once.
     engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml"), QUrl::TolerantMode));
     for (QObject *root : engine->rootObjects()) {
-        if (auto *window = qobject_cast<QQuickWindow *>(root))
+        if (auto *window = qobject_cast<QQuickWindow *>(root)) {
             window->installEventFilter(new KeyRepeatFilter(window));
+            window->installEventFilter(new MultiClickFilter(window));
+            // The pages are laid out for the minimum the window was given.
+            new WindowFit(window, window->minimumSize());
+        }
     }
 }

@@ -13,6 +13,9 @@
 #include <QIcon>
 #include <QtGlobal>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 void prepareApplication()
@@ -32,20 +35,38 @@ static void setIdentity()
 
 int answerHelpOrVersion(int argc, char *argv[])
 {
-    const QByteArray only = argc == 2 ? QByteArray(argv[1]) : QByteArray();
-    if (only != "--help" && only != "--version")
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    // Qt's own options take one dash ("-platform", "-reverse"): not a row of short options.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "Installs the packaged firmware into the product connected in update mode."));
+    // One answer for all three: the window takes no options beyond those listed.
+    const QCommandLineOption help(
+        { QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("help-all") },
+        QStringLiteral("Displays this help."));
+    const QCommandLineOption version({ QStringLiteral("v"), QStringLiteral("version") },
+        QStringLiteral("Displays version information."));
+    parser.addOptions({ help, version, Core::forceModeOption(), Core::recoverOption() });
+    // Unknown options are the window system's; the window takes them as before.
+    parser.parse(arguments);
+    if (!parser.isSet(help) && !parser.isSet(version))
         return -1;
     // A core application needs no display; the window's application would abort without one.
     QCoreApplication app(argc, argv);
     setIdentity();
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Installs the packaged firmware into the product connected in update mode."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOption(Core::forceModeOption());
-    parser.addOption(Core::recoverOption());
-    parser.process(app); // prints and exits 0
+    const QByteArray text = parser.isSet(help) ? parser.helpText().toLocal8Bit()
+                                               : QCoreApplication::applicationName().toLocal8Bit()
+            + ' ' + QCoreApplication::applicationVersion().toLocal8Bit() + '\n';
+    std::fputs(text.constData(), stdout);
+    // A full disk or a closed pipe is no success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(
+            stderr, "TarselUpdater: cannot write to standard output: %s\n", std::strerror(errno));
+        return 1;
+    }
     return 0;
 }
 

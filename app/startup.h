@@ -5,7 +5,7 @@ class Core;
 // The settings that must precede the QGuiApplication.
 void prepareApplication();
 
-// Answers a command line of only --help or --version on standard output, without a display, and
+// Answers -h/--help/--help-all or -v/--version on standard output, without a display, and
 // returns the exit code; -1 for any other command line, which goes to the wizard as before.
 int answerHelpOrVersion(int argc, char *argv[]);
 

@@ -4,7 +4,10 @@
 #include "devicedetector.h"
 #include "firmwarechecksum.h"
 #include "firmwarefile.h"
+#include "firmwarewriter.h"
+#include "imagereader.h"
 #include "productresource.h"
+#include "volumelock.h"
 #include "windowminimumheight.h"
 
 #include <QCommandLineOption>
@@ -14,12 +17,27 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <QTimer>
 #include <QTranslator>
 
 namespace {
 // One run per process, so the counter is never reset (a second run would report above 100).
 int progressCounter = 0;
+
+// QThread::create needs std::future, which MinGW-w64 with Win32 threads lacks.
+class WorkThread : public QThread
+{
+public:
+    explicit WorkThread(std::function<void()> work)
+        : work(std::move(work))
+    {
+    }
+
+private:
+    void run() override { work(); }
+    const std::function<void()> work;
+};
 } // namespace
 
 Core::Core(QObject *parent)
@@ -30,11 +48,17 @@ Core::Core(QObject *parent)
 Core::Core(DeviceDetector *detector, QObject *parent)
     : QObject(parent)
     , m_deviceDetector(detector ? detector : new DeviceDetector(this))
+    , m_lock(std::make_unique<VolumeLock>())
 {
     m_deviceDetector->setParent(this);
 }
 
-Core::~Core() = default;
+Core::~Core()
+{
+    // The writer reports to this object; a write is never cut short, only waited for.
+    if (m_writeThread)
+        m_writeThread->wait();
+}
 
 bool Core::initialize(ProductResource *resource)
 {
@@ -149,13 +173,27 @@ void Core::findDevice()
         setErrorCode(ErrorCode::FindDeviceError);
     });
     findTimer->start(findTimeout);
+    connect(m_deviceDetector, &DeviceDetector::mountFailed, this, [this](const QString &reason) {
+        // Logged as it happens; the search step goes on and ends later.
+        emit stepEnded(QStringLiteral("mount"), false, m_stepClock.elapsed(), reason);
+        m_mountProblem = reason;
+        emit mountProblemChanged();
+    });
     connect(m_deviceDetector, &DeviceDetector::detected, this,
         [this, findTimer](const QString &mountPath) {
             findTimer->stop();
             m_device = new Device(mountPath, this);
             m_volumeId = volumeIdOf(mountPath);
+            m_otherProducts = m_deviceDetector->otherProducts();
+            if (!m_otherProducts.isEmpty())
+                emit otherProductsChanged();
+            m_canReleaseVolume = m_deviceDetector->canReleaseVolume();
             const bool ok = !m_device->isEmpty();
-            endStep(QStringLiteral("search"), ok, ok ? QString() : QStringLiteral("no mount path"));
+            const QString others = m_otherProducts.isEmpty()
+                ? QString()
+                : QStringLiteral("another %1 is connected (%2) and left alone")
+                      .arg(deviceName(), m_otherProducts.join(QLatin1String(", ")));
+            endStep(QStringLiteral("search"), ok, ok ? others : QStringLiteral("no mount path"));
             if (!ok)
                 noteDetails("id-page5-details-search-failed", QString());
             // The pages run the check and the write inside this emission.
@@ -190,6 +228,7 @@ void Core::noteDetails(const char *id, const QString &reason)
 
 void Core::failCheck(ErrorCode::ErrorCodeEnum code, const char *detailsId, const QString &reason)
 {
+    m_lock->release();
     endStep(QStringLiteral("check"), false, reason);
     if (detailsId)
         noteDetails(detailsId, reason);
@@ -204,6 +243,11 @@ void Core::checkFirmware()
         return failCheck(ErrorCode::CheckFirmwareError,
             m_device ? "id-page5-details-package-unreadable" : "id-page5-details-search-failed",
             m_device ? QStringLiteral("no version tag") : QStringLiteral("no product found"));
+    // Before anything is read: another run's half-written state is no firmware to judge.
+    QString lockNote;
+    if (!lockVolume(&lockNote))
+        return failCheck(ErrorCode::UpdateRunningError, nullptr,
+            QStringLiteral("an update of this product is already running"));
     const bool force = forceMode();
 
     const QString packagedPath = m_productResource->firmwarePath();
@@ -211,14 +255,21 @@ void Core::checkFirmware()
     if (!packaged.exists() || !packaged.isFile())
         return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
             QStringLiteral("not a file"));
+    if (packaged.size() > maxFirmwareSize)
+        return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
+            QStringLiteral("%1 bytes, more than a FAT volume holds").arg(packaged.size()));
 
     if (!force) {
-        QFile file(packagedPath);
-        if (!file.open(QIODevice::ReadOnly))
+        ImageReader file(packagedPath);
+        if (!file.open())
             return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
                 file.errorString());
         QCryptographicHash hash(QCryptographicHash::Md5);
-        if (!hash.addData(&file))
+        QByteArray block(1024 * 1024, Qt::Uninitialized);
+        qint64 n = 0;
+        while ((n = file.read(block.data(), block.size())) > 0)
+            hash.addData(block.constData(), int(n));
+        if (n < 0)
             return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-package-unreadable",
                 file.errorString());
         if (!checksumMatches(hash.result(), m_productResource->firmwareMd5()))
@@ -238,7 +289,8 @@ void Core::checkFirmware()
     if (!onVolume(devicePath))
         return failCheck(ErrorCode::CheckFirmwareError, "id-page5-details-volume-changed",
             QStringLiteral("firmware.bin is not on the volume found"));
-    const std::unique_ptr<FirmwareInfo> deviceInfo = readFirmwareInfo(devicePath);
+    m_installedFirmwareInfo = readFirmwareInfo(devicePath);
+    const FirmwareInfo *deviceInfo = m_installedFirmwareInfo.get();
     if (!deviceInfo) {
         if (passCheckForRecovery())
             return;
@@ -254,12 +306,35 @@ void Core::checkFirmware()
 
     setPreviousFirmwareVersion(deviceInfo->version.toString());
 
-    if (!force && QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version) >= 0)
+    const int order
+        = force ? -1 : QVersionNumber::compare(deviceInfo->version, newFirmwareInfo->version);
+    // The version tag sits near the start: a damaged or cut copy of the packaged image still
+    // carries it, and only the bytes tell it from the real one.
+    if (order == 0 && !filesEqual(devicePath, packagedPath))
+        lockNote = QStringLiteral("firmware.bin has the packaged version but other bytes; it "
+                                  "is rewritten");
+    else if (order >= 0)
         return failCheck(ErrorCode::FirmwareSame_FWError, nullptr,
             QStringLiteral("the product has %1").arg(deviceInfo->version.toString()));
 
-    endStep(QStringLiteral("check"), true);
+    endStep(QStringLiteral("check"), true, lockNote);
     emit firmwareChecked(true);
+}
+
+bool Core::lockVolume(QString *note)
+{
+    QString error;
+    switch (m_lock->take(m_device->mountPath(), &error)) {
+    case VolumeLock::Result::Taken:
+        return true;
+    case VolumeLock::Result::Busy:
+        return false;
+    case VolumeLock::Result::Unsupported:
+        break;
+    }
+    // A volume that takes no lock is still updated, as before there was one; the log says so.
+    *note = QStringLiteral("the product could not be locked for this run: %1").arg(error);
+    return true;
 }
 
 QString Core::firmwareTargetPath() const
@@ -289,89 +364,98 @@ bool Core::passCheckForRecovery()
 
 void Core::failUpdate(const char *step, const char *detailsId, const QString &reason)
 {
+    m_lock->release();
     endStep(QLatin1String(step), false, reason);
     noteDetails(detailsId, reason);
     emit firmwareUpdated(false);
     setErrorCode(ErrorCode::UpdateFirmwareError);
 }
 
+void Core::setWriting(bool writing)
+{
+    if (writing == m_writing)
+        return;
+    m_writing = writing;
+    emit writingChanged();
+}
+
 void Core::updateFirmware()
 {
     m_stepClock.start();
-    const QString volumeChanged = QStringLiteral("the volume found is no longer at its path");
+    if (m_writing)
+        return;
     if (!m_productResource || !m_device)
         return failUpdate(
             "delete", "id-page5-details-search-failed", QStringLiteral("no product found"));
+    QString lockNote;
+    if (!lockVolume(&lockNote)) {
+        endStep(QStringLiteral("delete"), false,
+            QStringLiteral("an update of this product is already running"));
+        emit firmwareUpdated(false);
+        return setErrorCode(ErrorCode::UpdateRunningError);
+    }
 
     const QString packagedPath = m_productResource->firmwarePath();
-    QString devicePath = m_device->firmwareFilePath();
+    const QString devicePath = m_device->firmwareFilePath();
     // A recovery may find nothing to delete; a link or a folder in the way still stops it.
     const QFileInfo target(firmwareTargetPath());
     const bool nothingToDelete
         = devicePath.isEmpty() && recoveryMode() && !target.isSymLink() && !target.exists();
-    if (nothingToDelete)
-        devicePath = target.filePath();
-    QFile deviceFile(devicePath);
-
-    // Deleting first and finding no room after would leave the product without firmware.
-    const qint64 size = QFileInfo(packagedPath).size();
-    if (devicePath.isEmpty())
+    if (devicePath.isEmpty() && !nothingToDelete) {
+        m_firmwareGone = !target.exists() && !target.isSymLink();
         return failUpdate("delete", "id-page5-details-firmware-missing",
             QStringLiteral("firmware.bin is gone since the check"));
-    if (!hasRoomFor(devicePath, size))
-        return failUpdate(
-            "delete", "id-page5-details-no-room", QStringLiteral("no room for %1 bytes").arg(size));
-    if (!onVolume(nothingToDelete ? target.absolutePath() : devicePath))
-        return failUpdate("delete", "id-page5-details-volume-changed", volumeChanged);
-    if (!nothingToDelete && !deviceFile.remove())
-        return failUpdate("delete", "id-page5-details-remove", deviceFile.errorString());
-    endStep(QStringLiteral("delete"), true,
-        nothingToDelete ? QStringLiteral("nothing to delete") : QString());
-
-    // A volume detached since leaves its mount point behind, on the computer's own disk: the
-    // file is created by path, so where it landed is checked before and after.
-    if (!onVolume(target.absolutePath()))
-        return failUpdate("create", "id-page5-details-volume-changed", volumeChanged);
-    if (!createNewFile(deviceFile, QIODevice::Unbuffered))
-        return failUpdate("create", "id-page5-details-create", qt_error_string());
-    if (volumeIdOf(deviceFile) != m_volumeId) {
-        // Opened from a descriptor, the file no longer knows its name.
-        deviceFile.close();
-        QFile::remove(devicePath);
-        return failUpdate("create", "id-page5-details-volume-changed", volumeChanged);
     }
-    endStep(QStringLiteral("create"), true);
-    QFile packagedFile(packagedPath);
-    if (!packagedFile.open(QIODevice::ReadOnly))
-        return failUpdate(
-            "write", "id-page5-details-package-unreadable", packagedFile.errorString());
 
-    const QByteArray image = packagedFile.readAll();
-    const qint64 written = deviceFile.write(image);
-    if (written == -1)
-        return failUpdate("write", "id-page5-details-write", deviceFile.errorString());
-    // A short write is left for the comparison to catch, as the log shows.
-    endStep(QStringLiteral("write"), true,
-        QStringLiteral("%1 of %2 bytes").arg(written).arg(image.size()));
-    // Success is only reported for bytes the device really holds.
-    if (!syncToDevice(deviceFile, devicePath)) {
-        const QString reason = deviceFile.error() != QFileDevice::NoError ? deviceFile.errorString()
-                                                                          : qt_error_string();
-        return failUpdate("sync", "id-page5-details-sync", reason);
+    setWriting(true);
+    const auto writer = std::make_shared<FirmwareWriter>(
+        packagedPath, m_device->mountPath(), devicePath, m_volumeId);
+    const qint64 total = QFileInfo(packagedPath).size();
+    // Reports cross to this thread queued, in the order they were made; the last is the end.
+    m_writeThread = std::make_unique<WorkThread>([this, writer, total] {
+        const auto onStep = [this](const FirmwareWriter::Step &step) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, step] {
+                    emit stepEnded(
+                        QLatin1String(step.name), step.ok, step.milliseconds, step.reason);
+                    if (!step.ok)
+                        noteDetails(step.detailsId, step.reason);
+                },
+                Qt::QueuedConnection);
+        };
+        const auto onProgress = [this, total](qint64 written, qint64 verified) {
+            QMetaObject::invokeMethod(
+                this, [=] { emit fileProgress(written, verified, total); }, Qt::QueuedConnection);
+        };
+        const bool ok = writer->run(onStep, onProgress);
+        const bool gone = writer->firmwareGone();
+        QMetaObject::invokeMethod(
+            this, [this, ok, gone] { writeEnded(ok, gone); }, Qt::QueuedConnection);
+    });
+    m_writeThread->start();
+}
+
+void Core::writeEnded(bool ok, bool gone)
+{
+    m_writeThread->wait();
+    m_writeThread.reset();
+    m_lock->release();
+    if (gone != m_firmwareGone) {
+        m_firmwareGone = gone;
+        emit firmwareGoneChanged();
     }
-    endStep(QStringLiteral("sync"), true);
-    deviceFile.close();
-    packagedFile.close();
+    if (!ok) {
+        emit firmwareUpdated(false);
+        setErrorCode(ErrorCode::UpdateFirmwareError);
+        return setWriting(false);
+    }
+    setWriting(false);
+    startFinishing();
+}
 
-    // filesEqual ends on the file still at the path; the path must still be on the volume.
-    const QString writtenPath = m_device->firmwareFilePath();
-    if (!onVolume(writtenPath))
-        return failUpdate("verify", "id-page5-details-volume-changed", volumeChanged);
-    if (!filesEqual(writtenPath, packagedPath) || !onVolume(writtenPath))
-        return failUpdate("verify", "id-page5-details-verify",
-            QStringLiteral("firmware.bin read back differs or could not be read"));
-    endStep(QStringLiteral("verify"), true);
-
+void Core::startFinishing()
+{
     auto *progressTimer = new QTimer(this);
     connect(progressTimer, &QTimer::timeout, this, [this] {
         progressCounter += 100;
@@ -383,7 +467,30 @@ void Core::updateFirmware()
     connect(finishTimer, &QTimer::timeout, this, [this, progressTimer, finishTimer] {
         progressTimer->stop();
         finishTimer->stop();
-        emit firmwareUpdated(true);
+        releaseVolumeThenReport();
     });
     finishTimer->start(5000);
+}
+
+void Core::releaseVolumeThenReport()
+{
+    // The user is told to power the product off next: a volume still mounted then (a FAT one
+    // above all) would be left dirty.
+    if (!m_canReleaseVolume || !m_device) {
+        emit firmwareUpdated(true);
+        return;
+    }
+    m_stepClock.start();
+    DeviceDetector::releaseVolume(m_device->mountPath(), this,
+        [this](DeviceDetector::Release release, const QString &reason) {
+            if (release != DeviceDetector::Release::NotTried) {
+                m_volumeReleased = release == DeviceDetector::Release::Released;
+                m_releaseProblem = m_volumeReleased ? QString()
+                    : reason.isEmpty()              ? QStringLiteral("not unmounted")
+                                                    : reason;
+                endStep(QStringLiteral("unmount"), m_volumeReleased, m_releaseProblem);
+                emit volumeReleaseChanged();
+            }
+            emit firmwareUpdated(true);
+        });
 }

@@ -11,7 +11,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <memory>
+
+class QThread;
+class VolumeLock;
 
 // The update controller the pages drive. GUI thread only; one per process.
 class Core : public QObject
@@ -30,6 +34,16 @@ class Core : public QObject
     // How long findDevice waits for the product, for the page that shows the time left.
     Q_PROPERTY(int findTimeout READ findTimeoutMilliseconds CONSTANT)
     Q_PROPERTY(QString errorDetails READ errorDetails NOTIFY errorDetailsChanged)
+    Q_PROPERTY(QString mountProblem READ mountProblem NOTIFY mountProblemChanged)
+    Q_PROPERTY(QStringList otherProducts READ otherProducts NOTIFY otherProductsChanged)
+    Q_PROPERTY(bool volumeReleased READ volumeReleased NOTIFY volumeReleaseChanged)
+    Q_PROPERTY(QString releaseProblem READ releaseProblem NOTIFY volumeReleaseChanged)
+    // True from updateFirmware until the file work has ended, successful or not; the window is
+    // not closed meanwhile.
+    Q_PROPERTY(bool writing READ writing NOTIFY writingChanged)
+    // Whether a failed update left the product without a firmware.bin, which --recover repairs;
+    // set before the failure is reported.
+    Q_PROPERTY(bool firmwareGone READ firmwareGone NOTIFY firmwareGoneChanged)
 
 public:
     explicit Core(QObject *parent = nullptr);
@@ -59,6 +73,23 @@ public:
     // one; in the package's language, the reason as the system says it. Empty until then.
     QString errorDetails() const { return m_errorDetails; }
 
+    // The tags read by the last check: the volume's (null until one was read, also when the
+    // check then refused it) and the package's (null without one). For tarsel-update's report.
+    const FirmwareInfo *installedFirmwareInfo() const { return m_installedFirmwareInfo.get(); }
+    const FirmwareInfo *packagedFirmwareInfo() const { return newFirmwareInfo.get(); }
+    // Why the product's volume, seen during the search, could not be mounted, in the system's
+    // words; empty unless that happened. The search goes on.
+    QString mountProblem() const { return m_mountProblem; }
+    // Other volumes of the product connected when it was found (their devices); left alone.
+    QStringList otherProducts() const { return m_otherProducts; }
+    // After a successful update: whether the volume was unmounted so that the product can be
+    // powered off, or why it could not be (a busy volume). Both unset where the platform has no
+    // such step.
+    bool volumeReleased() const { return m_volumeReleased; }
+    QString releaseProblem() const { return m_releaseProblem; }
+    bool writing() const { return m_writing; }
+    bool firmwareGone() const { return m_firmwareGone; }
+
     Device *device() const { return m_device; }
     DeviceDetector *deviceDetector() const { return m_deviceDetector; }
     ProductResource *productResource() const { return m_productResource; }
@@ -81,10 +112,18 @@ signals:
     void previousFirmwareVersionChanged();
     void newFirmwareVersionChanged();
     void errorDetailsChanged();
-    // For the run's log: a step ("search", "check", "delete", "create", "write", "sync" or
-    // "verify") ended after milliseconds; reason says why it failed, in English or the system's
-    // words. Emitted before the step's result signal.
+    void mountProblemChanged();
+    void otherProductsChanged();
+    void volumeReleaseChanged();
+    // For the run's log: a step ("search", "check", "clean", "delete", "create", "write",
+    // "sync", "verify", "rename" or "unmount"; "mount" for a refused mount during the search)
+    // ended after milliseconds; reason says why it failed, or how it went, in English or the
+    // system's words. Emitted before the step's result signal.
     void stepEnded(const QString &step, bool ok, qint64 milliseconds, const QString &reason);
+    // While the file work runs: bytes of the image on the volume, and of them read back equal.
+    void fileProgress(qint64 written, qint64 verified, qint64 total);
+    void writingChanged();
+    void firmwareGoneChanged();
 
 public slots:
     void setErrorCode(ErrorCode::ErrorCodeEnum errorCode);
@@ -93,21 +132,37 @@ private:
     void failCheck(ErrorCode::ErrorCodeEnum code, const char *detailsId, const QString &reason);
     void failUpdate(const char *step, const char *detailsId, const QString &reason);
     void endStep(const QString &step, bool ok, const QString &reason = QString());
+    // Holds the product for this run; false (with the failure reported) when another holds it.
+    bool lockVolume(QString *note);
+    void writeEnded(bool ok, bool gone);
+    void setWriting(bool writing);
+    void startFinishing();
     void noteDetails(const char *id, const QString &reason);
     // Passes the check for firmware.bin missing, empty or untagged, in recovery mode only.
     bool passCheckForRecovery();
     QString firmwareTargetPath() const;
     bool onVolume(const QString &path) const;
+    void releaseVolumeThenReport();
 
     ErrorCode::ErrorCodeEnum m_errorCode = ErrorCode::NoError;
     QPointer<Device> m_device;
     QPointer<ProductResource> m_productResource;
     QString m_previousFirmwareVersion = QStringLiteral("0.0.0.0");
     std::unique_ptr<FirmwareInfo> newFirmwareInfo;
+    std::unique_ptr<FirmwareInfo> m_installedFirmwareInfo;
     QPointer<DeviceDetector> m_deviceDetector;
     int findTimeout = 300000;
     // The file system found at the mount path: what the steps read and write must be on it.
     quint64 m_volumeId = 0;
     QElapsedTimer m_stepClock;
     QString m_errorDetails;
+    QString m_mountProblem;
+    QStringList m_otherProducts;
+    bool m_canReleaseVolume = false;
+    bool m_volumeReleased = false;
+    QString m_releaseProblem;
+    std::unique_ptr<VolumeLock> m_lock;
+    std::unique_ptr<QThread> m_writeThread;
+    bool m_writing = false;
+    bool m_firmwareGone = false;
 };

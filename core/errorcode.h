@@ -15,6 +15,8 @@ public:
         FirmwareBad_HWError = 3,
         FirmwareSame_FWError = 4,
         UpdateFirmwareError = 5,
+        // Another run, in this or another process, is updating the same product.
+        UpdateRunningError = 6,
     };
     Q_ENUM(ErrorCodeEnum)
 

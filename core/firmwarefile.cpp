@@ -1,5 +1,7 @@
 #include "firmwarefile.h"
 
+#include "imagereader.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -14,7 +16,9 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <QDirIterator>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 #endif
 
@@ -41,19 +45,6 @@ bool exists(const QString &path)
     return true;
 }
 
-#if !defined(Q_OS_WIN)
-bool syncDirectoryOf(const QString &path)
-{
-    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-#endif
-
 // The bytes compared must still be the file at the volume's path: a volume detached during the
 // comparison leaves the open file readable while the product's folder no longer holds it.
 bool stillAtPath(const QFile &file, const QString &path)
@@ -70,6 +61,38 @@ bool stillAtPath(const QFile &file, const QString &path)
         && opened.st_ino == named.st_ino;
 #endif
 }
+#if !defined(Q_OS_WIN)
+// The UUID udev names the file system on device by (FAT's serial number, ext4's UUID); empty
+// where there is none or no udev.
+QByteArray fileSystemUuid(dev_t device)
+{
+    QDirIterator links(QStringLiteral("/dev/disk/by-uuid"),
+        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    while (links.hasNext()) {
+        struct stat target;
+        if (::stat(QFile::encodeName(links.next()).constData(), &target) == 0
+            && S_ISBLK(target.st_mode) && target.st_rdev == device)
+            return QFile::encodeName(links.fileName());
+    }
+    return QByteArray();
+}
+
+// The device number alone names the slot, not what is in it: another image attached to the
+// same loop device, or another card in the same reader, has the same one. f_fsid comes from the
+// UUID on ext4, btrfs and XFS, but from the device on FAT, whose serial udev knows.
+quint64 fileSystemId(dev_t device, const struct statfs &fileSystem)
+{
+    QByteArray key = QByteArray::number(quint64(device)) + ':'
+        + QByteArray::number(fileSystem.f_fsid.__val[0]) + ':'
+        + QByteArray::number(fileSystem.f_fsid.__val[1]) + ':'
+        + QByteArray::number(qint64(fileSystem.f_type)) + ':' + fileSystemUuid(device);
+    quint64 hash = 14695981039346656037ULL; // FNV-1a
+    for (const char c : qAsConst(key))
+        hash = (hash ^ quint8(c)) * 1099511628211ULL;
+    return hash ? hash : 1; // 0 stays "unknown"
+}
+#endif
+
 } // namespace
 
 bool openRegularFile(QFile &file, QIODevice::OpenMode extraMode, QString *error)
@@ -130,14 +153,19 @@ bool createNewFile(QFile &file, QIODevice::OpenMode extraMode)
     return file.open(fd, QIODevice::WriteOnly | extraMode, QFileDevice::AutoCloseHandle);
 }
 
-bool filesEqual(const QString &writtenPath, const QString &referencePath)
+bool filesEqual(const QString &writtenPath, const QString &referencePath,
+    const std::function<void(qint64)> &progress)
 {
     if (!exists(writtenPath) || !exists(referencePath))
         return false;
     QFile written(writtenPath);
-    QFile reference(referencePath);
-    if (!openForReading(written) || !openForReading(reference))
+    ImageReader reference(referencePath);
+    if (!openForReading(written))
         return false;
+    if (!reference.open()) {
+        qWarning() << "Can not open file" << referencePath << reference.errorString();
+        return false;
+    }
     const qint64 size = reference.size();
     if (written.size() != size)
         return false;
@@ -163,16 +191,88 @@ bool filesEqual(const QString &writtenPath, const QString &referencePath)
         if (std::memcmp(a.constData(), b.constData(), size_t(n)) != 0)
             return false;
         offset += n;
+        if (progress)
+            progress(offset);
     }
 }
 
-bool hasRoomFor(const QString &oldFilePath, qint64 newSize)
+bool hasRoomFor(const QString &folder, qint64 freed, qint64 newSize)
 {
-    const QFileInfo old(oldFilePath);
-    const QStorageInfo volume(old.absolutePath());
+    const QStorageInfo volume(folder);
     if (!volume.isValid() || !volume.isReady())
         return false;
-    return volume.bytesAvailable() + old.size() >= newSize;
+    // A file takes whole blocks (a FAT volume's clusters); what is freed is counted short.
+    const qint64 block = qMax(1, volume.blockSize());
+    const qint64 needed = (newSize + block - 1) / block * block;
+    return volume.bytesAvailable() + freed / block * block >= needed;
+}
+
+bool syncData(QFileDevice &file)
+{
+    if (!file.flush())
+        return false;
+#if defined(Q_OS_WIN)
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
+#elif defined(Q_OS_LINUX)
+    return file.handle() >= 0 && ::fdatasync(file.handle()) == 0;
+#else
+    return file.handle() >= 0 && ::fsync(file.handle()) == 0;
+#endif
+}
+
+bool syncFolderOf(const QString &path)
+{
+#if defined(Q_OS_WIN)
+    Q_UNUSED(path);
+    return true;
+#else
+    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+#endif
+}
+
+bool renameInto(const QString &from, const QString &to, bool replace, QString *error)
+{
+#if defined(Q_OS_WIN)
+    // Without MOVEFILE_REPLACE_EXISTING an existing entry makes the move fail.
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()), flags))
+        return true;
+    *error = qt_error_string(int(GetLastError()));
+    return false;
+#else
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray destination = QFile::encodeName(to);
+    int rc = -1;
+    if (replace) {
+        rc = ::rename(source.constData(), destination.constData());
+    } else {
+#if defined(Q_OS_LINUX)
+        rc = ::renameat2(
+            AT_FDCWD, source.constData(), AT_FDCWD, destination.constData(), RENAME_NOREPLACE);
+        if (rc != 0 && (errno == EINVAL || errno == ENOSYS))
+#endif
+        {
+            // Where the file system knows no such rename, a look first narrows the window.
+            struct stat status;
+            if (::lstat(destination.constData(), &status) == 0)
+                errno = EEXIST;
+            else
+                rc = ::rename(source.constData(), destination.constData());
+        }
+    }
+    if (rc == 0)
+        return true;
+    *error = qt_error_string(errno);
+    return false;
+#endif
 }
 
 bool syncToDevice(QFileDevice &file, const QString &path)
@@ -195,7 +295,7 @@ bool syncToDevice(QFileDevice &file, const QString &path)
     if (::fsync(fd) != 0)
         return false;
 #endif
-    if (!syncDirectoryOf(path))
+    if (!syncFolderOf(path))
         return false;
 #if defined(POSIX_FADV_DONTNEED)
     // Advisory: where it is refused the comparison still runs, only possibly from the cache.
@@ -219,10 +319,12 @@ quint64 volumeIdOf(const QString &path)
         return 0;
     return (quint64(1) << 32) | serial;
 #else
+    const QByteArray name = QFile::encodeName(path);
     struct stat status;
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+    struct statfs fileSystem;
+    if (::stat(name.constData(), &status) != 0 || ::statfs(name.constData(), &fileSystem) != 0)
         return 0;
-    return quint64(status.st_dev) + 1; // 0 stays "unknown"
+    return fileSystemId(status.st_dev, fileSystem);
 #endif
 }
 
@@ -238,8 +340,9 @@ quint64 volumeIdOf(const QFileDevice &file)
     return (quint64(1) << 32) | info.dwVolumeSerialNumber;
 #else
     struct stat status;
-    if (::fstat(file.handle(), &status) != 0)
+    struct statfs fileSystem;
+    if (::fstat(file.handle(), &status) != 0 || ::fstatfs(file.handle(), &fileSystem) != 0)
         return 0;
-    return quint64(status.st_dev) + 1;
+    return fileSystemId(status.st_dev, fileSystem);
 #endif
 }

@@ -7,6 +7,8 @@ DeviceDetector::DeviceDetector(QObject *parent)
     : QObject(parent)
     , detector(createPlatformDetector([this] { onDeviceDetected(); }))
 {
+    if (detector)
+        detector->setProblemCallback([this](const QString &reason) { emit mountFailed(reason); });
 }
 
 DeviceDetector::DeviceDetector(
@@ -15,6 +17,8 @@ DeviceDetector::DeviceDetector(
     : QObject(parent)
     , detector(factory([this] { onDeviceDetected(); }))
 {
+    if (detector)
+        detector->setProblemCallback([this](const QString &reason) { emit mountFailed(reason); });
 }
 
 DeviceDetector::~DeviceDetector() = default;
@@ -29,4 +33,19 @@ void DeviceDetector::onDeviceDetected()
 {
     if (detector)
         emit detected(detector->mountPath());
+}
+
+QStringList DeviceDetector::otherProducts() const
+{
+    return detector ? detector->otherProducts() : QStringList();
+}
+
+bool DeviceDetector::canReleaseVolume() const
+{
+    return detector && detector->canReleaseVolume();
+}
+
+void DeviceDetector::releaseVolume(const QString &mountPath, QObject *context, ReleaseDone done)
+{
+    releasePlatformVolume(mountPath, context, std::move(done));
 }

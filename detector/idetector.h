@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // The platform side of device detection. Implementations are QObjects that list IDetector in
@@ -27,8 +28,21 @@ public:
     // Mount path of the recognised volume ("E:/", "/media/user/TARSEL/"); empty before.
     virtual QString mountPath() const = 0;
 
+    // Called on the GUI thread, the system's reason in hand, when a volume of the product was seen
+    // but could not be mounted; the detector goes on watching.
+    using ProblemCallback = std::function<void(const QString &reason)>;
+    void setProblemCallback(ProblemCallback callback) { problemCallback = std::move(callback); }
+
+    // Other volumes of the product (their devices) seen by the time of recognition; they are
+    // left as they are.
+    virtual QStringList otherProducts() const { return QStringList(); }
+
+    // Whether the recognised volume is a real mount the platform can release before power-off.
+    virtual bool canReleaseVolume() const { return false; }
+
 protected:
     Callback detectedCallback;
+    ProblemCallback problemCallback;
 };
 
 Q_DECLARE_INTERFACE(IDetector, "IDetector")

@@ -8,6 +8,7 @@
 #include "win/windetector.h"
 #elif defined(TARSEL_HAVE_LINUX_DETECTOR)
 #include "linux/linuxdetector.h"
+#include "linux/volumereleaser.h"
 #endif
 
 std::unique_ptr<IDetector> createPlatformDetector(std::function<void()> detectedCallback)
@@ -19,5 +20,17 @@ std::unique_ptr<IDetector> createPlatformDetector(std::function<void()> detected
 #else
     Q_UNUSED(detectedCallback);
     return nullptr;
+#endif
+}
+
+void releasePlatformVolume(
+    const QString &mountPath, QObject *context, DeviceDetector::ReleaseDone done)
+{
+#if defined(TARSEL_HAVE_LINUX_DETECTOR)
+    VolumeReleaser::start(mountPath, context, std::move(done));
+#else
+    Q_UNUSED(mountPath);
+    Q_UNUSED(context);
+    done(DeviceDetector::Release::NotTried, QString());
 #endif
 }

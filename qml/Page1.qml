@@ -15,11 +15,16 @@ Rectangle {
         navigator.next()
     }
 
+    // Also as the page settles (Main.qml), for a screen reader to read it then.
+    function takeFocus() {
+        nextButton.forceActiveFocus()
+    }
+
     color: "#ededed"
 
     // The main button takes the keyboard when the page is complete: the first Page 1 is shown
     // without any change of index, so waiting for one would leave it without focus.
-    Component.onCompleted: nextButton.forceActiveFocus()
+    Component.onCompleted: takeFocus()
 
     RowLayout {
         anchors.fill: parent
@@ -106,6 +111,8 @@ Rectangle {
                 anchors.bottomMargin: page.margin + appVersionBlockHeight
                 text: qsTrId("id-page1-next")
                 Accessible.name: plainText(text)
+                // Read with the name when the button takes the focus as the page appears.
+                Accessible.description: plainText(title.text + "<br>" + description.text)
                 onClicked: page.nextButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(nextButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(nextButton, event)

@@ -19,10 +19,15 @@ Rectangle {
         navigator.previous()
     }
 
+    // Also as the page settles (Main.qml), for a screen reader to read it then.
+    function takeFocus() {
+        nextButton.forceActiveFocus()
+    }
+
     color: "#ededed"
 
     // The main button takes the keyboard, so that Return goes on.
-    Component.onCompleted: nextButton.forceActiveFocus()
+    Component.onCompleted: takeFocus()
 
     RowLayout {
         anchors.fill: parent
@@ -100,20 +105,7 @@ Rectangle {
                 Accessible.name: qsTrId("id-page2-image-detail")
             }
 
-            Button {
-                id: nextButton
-                objectName: "nextButton"
-                anchors.right: parent.right
-                anchors.rightMargin: page.margin
-                anchors.bottom: parent.bottom
-                anchors.bottomMargin: page.margin + appVersionBlockHeight
-                text: qsTrId("id-page2-next")
-                Accessible.name: plainText(text)
-                onClicked: page.nextButtonClicked()
-                Keys.onReturnPressed: clickFromKeyboard(nextButton, event)
-                Keys.onEnterPressed: clickFromKeyboard(nextButton, event)
-            }
-
+            // Declared before Next: Tab follows the buttons' order on the screen.
             Button {
                 id: backButton
                 objectName: "backButton"
@@ -125,6 +117,22 @@ Rectangle {
                 onClicked: page.backButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(backButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(backButton, event)
+            }
+
+            Button {
+                id: nextButton
+                objectName: "nextButton"
+                anchors.right: parent.right
+                anchors.rightMargin: page.margin
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: page.margin + appVersionBlockHeight
+                text: qsTrId("id-page2-next")
+                Accessible.name: plainText(text)
+                // Read with the name when the button takes the focus as the page appears.
+                Accessible.description: plainText(title.text + "<br>" + description.text)
+                onClicked: page.nextButtonClicked()
+                Keys.onReturnPressed: clickFromKeyboard(nextButton, event)
+                Keys.onEnterPressed: clickFromKeyboard(nextButton, event)
             }
         }
     }

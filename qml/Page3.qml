@@ -1,5 +1,5 @@
 import QtQuick 2.5
-import QtQuick.Controls 1.1
+import QtQuick.Controls 1.0
 import QtQuick.Layouts 1.0
 import "Styles"
 
@@ -20,11 +20,21 @@ Rectangle {
         return Math.floor(seconds / 60) + (rest < 10 ? ":0" : ":") + rest
     }
 
+    // Also as the page settles (Main.qml), for a screen reader to read it then.
+    function takeFocus() {
+        page.forceActiveFocus()
+    }
+
     color: "#ededed"
 
     // Without a control of its own the page takes the keyboard, which would otherwise stay with
-    // the hidden Next of Page 2 and go on to Page 4 without a product.
-    Component.onCompleted: page.forceActiveFocus()
+    // the hidden Next of Page 2 and go on to Page 4 without a product. With it a screen reader
+    // reads the page's title and description as the page appears.
+    Component.onCompleted: takeFocus()
+    Accessible.role: Accessible.Pane
+    Accessible.focusable: true
+    Accessible.name: plainText(title.text)
+    Accessible.description: plainText(description.text)
 
     RowLayout {
         anchors.fill: parent
@@ -91,9 +101,15 @@ Rectangle {
                 Accessible.name: plainText(text)
             }
 
-            BusyIndicator {
+            // Eight dots, one of them dark, moving on a few times a second: a continuous
+            // animation keeps a software-rendered window drawing all the time it waits.
+            Item {
                 id: busyIndicator
                 objectName: "busyIndicator"
+
+                property bool running: page.secondsLeft > 0
+                property int step: 0
+
                 // Below the description's text, which may run past its fixed height.
                 anchors.top: description.top
                 anchors.topMargin: Math.max(description.height, description.contentHeight)
@@ -101,7 +117,31 @@ Rectangle {
                 anchors.left: parent.left
                 width: 24
                 height: 24
-                running: page.secondsLeft > 0
+                Accessible.role: Accessible.Animation
+                Accessible.name: substitute(qsTrId("id-page3-searching"), core.deviceName())
+
+                Repeater {
+                    model: 8
+                    Rectangle {
+                        readonly property real angle: index * Math.PI / 4
+                        x: 9 + 9 * Math.sin(angle)
+                        y: 9 - 9 * Math.cos(angle)
+                        width: 6
+                        height: 6
+                        radius: 3
+                        color: "#000000"
+                        opacity: busyIndicator.running
+                                 ? 0.15 + 0.85 * Math.pow(0.7, (busyIndicator.step - index + 8) % 8)
+                                 : 0.15
+                    }
+                }
+
+                Timer {
+                    interval: 250
+                    repeat: true
+                    running: busyIndicator.running
+                    onTriggered: busyIndicator.step = (busyIndicator.step + 1) % 8
+                }
             }
 
             Text {
@@ -119,6 +159,26 @@ Rectangle {
                 text: substitute(qsTrId("id-page3-waiting"), minutesAndSeconds(page.secondsLeft))
                 Accessible.role: Accessible.StaticText
                 Accessible.name: plainText(text)
+            }
+
+            // Why the product, seen, is not mounted; the search goes on (it may be mounted by hand).
+            Text {
+                id: mountProblem
+                objectName: "mountProblem"
+                anchors.top: waiting.bottom
+                anchors.topMargin: 10
+                anchors.left: busyIndicator.left
+                anchors.right: parent.right
+                anchors.rightMargin: page.margin
+                visible: core.mountProblem !== ""
+                color: "#a00000"
+                font.family: TarselFont.latoRegular
+                font.pointSize: TarselFont.pt12
+                wrapMode: Text.WordWrap
+                textFormat: Text.PlainText
+                text: visible ? substitute(qsTrId("id-page3-mount-failed"), core.mountProblem) : ""
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
 
             // From the clock rather than by counting ticks, which a busy window may miss.

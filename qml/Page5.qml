@@ -51,7 +51,12 @@ Rectangle {
         case ErrorCode.FirmwareSame_FWError:
             return substitute(qsTrId("id-page5-same-fw-error"), core.deviceName())
         case ErrorCode.UpdateFirmwareError:
-            return qsTrId("id-page5-update-firmware-error")
+            // What the user must know before powering the product off: it has no firmware now.
+            return qsTrId("id-page5-update-firmware-error") + (core.firmwareGone
+                   ? "<br><br>" + substitute(qsTrId("id-page5-firmware-gone"), core.deviceName())
+                   : "")
+        case ErrorCode.UpdateRunningError:
+            return substitute(qsTrId("id-page5-update-running-error"), core.deviceName())
         default:
             console.warn("Unknown error code:", errorCode)
             return ""
@@ -63,6 +68,11 @@ Rectangle {
     // The description keeps the first outcome; image and title follow later codes.
     Component.onCompleted: {
         description.text = descriptionText(core.errorCode)
+        takeFocus()
+    }
+
+    // Also as the page settles (Main.qml), for a screen reader to read it then.
+    function takeFocus() {
         quitButton.forceActiveFocus()
     }
 
@@ -164,9 +174,8 @@ Rectangle {
                     color: "#444444"
                     font.family: TarselFont.latoRegular
                     font.pointSize: TarselFont.pt10
-                    wrapMode: Text.WordWrap
-                    maximumLineCount: 3
-                    elide: Text.ElideRight
+                    // Whole, however long: a path without blanks breaks anywhere.
+                    wrapMode: Text.Wrap
                     textFormat: Text.PlainText
                     // An option such as --recover is not broken across lines (shown only; the
                     // copy keeps plain hyphens).
@@ -199,6 +208,40 @@ Rectangle {
                 }
             }
 
+            // What became of the volume and of any other product connected: whether the product
+            // can be powered off now, and that another one was not touched.
+            Text {
+                id: notes
+                objectName: "notes"
+                readonly property var lines: {
+                    var result = []
+                    if (core.errorCode === ErrorCode.NoError && core.volumeReleased)
+                        result.push(substitute(qsTrId("id-page5-safe-to-power-off"),
+                                               core.deviceName()))
+                    else if (core.errorCode === ErrorCode.NoError && core.releaseProblem !== "")
+                        result.push(substitute(qsTrId("id-page5-still-mounted"),
+                                               core.releaseProblem))
+                    if (core.otherProducts.length > 0)
+                        result.push(substitute(qsTrId("id-page5-other-product"), core.deviceName()))
+                    return result
+                }
+                anchors.top: description.top
+                anchors.topMargin: Math.min(description.contentHeight, description.height)
+                                   + page.margin
+                                   + (detailsBlock.visible ? detailsText.height + page.margin : 0)
+                anchors.left: parent.left
+                width: parent.width - page.margin
+                visible: lines.length > 0
+                color: "#000000"
+                font.family: TarselFont.latoRegular
+                font.pointSize: TarselFont.pt12
+                wrapMode: Text.WordWrap
+                textFormat: Text.PlainText
+                text: lines.join("\n")
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+
             Button {
                 id: quitButton
                 objectName: "quitButton"
@@ -210,6 +253,8 @@ Rectangle {
                 Accessible.name: plainText(text)
                 // Read with the name when the button takes the focus as the page appears.
                 Accessible.description: plainText(title.text + "<br>" + description.text)
+                                        + (detailsBlock.details ? "\n" + detailsBlock.details : "")
+                                        + (notes.text ? "\n" + notes.text : "")
                 onClicked: page.quitButtonClicked()
                 Keys.onReturnPressed: clickFromKeyboard(quitButton, event)
                 Keys.onEnterPressed: clickFromKeyboard(quitButton, event)

@@ -26,6 +26,7 @@ packages=(
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev
     python3-pyatspi at-spi2-core dbus procps # what a screen reader reads, for tst_wizard
+    openbox x11-utils # a window manager, and xprop for its frame and the screen scaling
     # the real UDisks2 of the detector's tests and bench/udisks: system bus, udevd, ext4 on loop
     udisks2 udev e2fsprogs mount
 )

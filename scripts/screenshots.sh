@@ -75,7 +75,8 @@ shot page5-success.png
 quit
 
 echo "The result page for each other outcome"
-result page5-up-to-date.png 3-1.0.0.2 4
+# The volume holds the packaged firmware itself: a copy of its version with other bytes is rewritten.
+result page5-up-to-date.png "$PWD/build/package/stage/firmware.bin" 4
 result page5-other-hardware.png 7-1.0.0.1 3
 remove_firmware() { rm "$WIZARD_VOLUME/firmware.bin"; }
 result page5-check-error.png 3-1.0.0.1 2 remove_firmware

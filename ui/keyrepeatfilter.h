@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 // Drops the key presses that repeat a held key but arrive unmarked. X11 sends each repeat as a
@@ -19,4 +20,6 @@ protected:
 private:
     int releasedKey = 0;
     unsigned long releasedAt = 0;
+    // When the release was handled: the only clock left for events without a time stamp.
+    QElapsedTimer releaseHandled;
 };

@@ -3,11 +3,16 @@
 // - by a stand-in for a desktop's automounter, which asks UDisks2 to mount as soon as UDisks2
 //   announces the file system, while the detector only watches the mount table (the path of a
 //   desktop that automounts).
+// - by nobody: UDisks2 refuses the mount (an ext4 feature the kernel lacks), and the time runs to
+//   the refusal's reason reaching the caller (page 3's line, tarsel-update's exit 17), where the
+//   user used to wait for the search's time-out (300 s) to read "not found".
 // Needs root and a running system bus, udevd and udisksd: run.sh starts them.
 #include "detectlatency.h"
 #include "fakesysfs.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtDBus>
@@ -102,6 +107,35 @@ double measure(FakeSysfs &sysfs, const QString &image, Automounter *automounter)
         20000, 300);
 }
 
+// Milliseconds from attaching the image that cannot be mounted to the reason; negative if none.
+double measureRefusal(FakeSysfs &sysfs, const QString &image)
+{
+    bool ok = false;
+    const QString device = runOutput(QStringLiteral("losetup"), { QStringLiteral("-f") }, &ok);
+    if (!ok
+        || !sysfs.addUsbDisk(QStringLiteral("1-2"), "1a2b\n", "3c4d\n", device.mid(5), 7,
+            device.mid(9).toUInt(), true, 0))
+        return -1;
+    DeviceDetector detector;
+    detector.start(QStringLiteral("0x1a2b"), QStringLiteral("0x3c4d"), QString());
+    detectlatency::wait(300);
+    QEventLoop loop;
+    QElapsedTimer timer;
+    qint64 elapsed = -1;
+    QObject::connect(&detector, &DeviceDetector::mountFailed, &loop, [&] {
+        elapsed = timer.nsecsElapsed();
+        loop.quit();
+    });
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    timer.start();
+    runOutput(QStringLiteral("losetup"), { device, image }, &ok);
+    if (ok && elapsed < 0)
+        loop.exec();
+    runOutput(QStringLiteral("losetup"), { QStringLiteral("-d"), device }, &ok);
+    detectlatency::wait(300);
+    return elapsed >= 0 ? elapsed / 1e6 : -1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -136,6 +170,23 @@ int main(int argc, char *argv[])
         { "mounted by the detector through UDisks2, default grace", "", nullptr },
         { "mounted by the detector through UDisks2, no grace", "0", nullptr },
     };
+    // Still ext4 to UDisks2, with an incompatible feature the kernel does not know.
+    const QString unmountable = dir.filePath(QStringLiteral("unmountable"));
+    QFile broken(unmountable);
+    if (broken.open(QIODevice::WriteOnly))
+        broken.close();
+    QFile::resize(unmountable, 8 << 20);
+    runOutput(QStringLiteral("mkfs.ext4"),
+        { QStringLiteral("-q"), QStringLiteral("-O"), QStringLiteral("^metadata_csum"),
+            unmountable },
+        &ok);
+    if (!ok || !broken.open(QIODevice::ReadWrite) || !broken.seek(1024 + 0x60 + 3)
+        || !broken.putChar('\x80')) {
+        out << "cannot make the unmountable image\n";
+        return 1;
+    }
+    broken.close();
+
     for (const auto &mode : modes) {
         qputenv("TARSEL_MOUNT_GRACE_MS", mode.grace);
         QVector<double> samples;
@@ -143,6 +194,14 @@ int main(int argc, char *argv[])
             samples.append(measure(sysfs, image, mode.mounter));
         detectlatency::report(out, QString::fromLatin1(mode.name), samples);
     }
+    qputenv("TARSEL_MOUNT_GRACE_MS", "");
+    QVector<double> refusals;
+    for (int i = 0; i < rounds; ++i)
+        refusals.append(measureRefusal(sysfs, unmountable));
+    detectlatency::report(out,
+        QStringLiteral("mount refused: plug to the reason shown, default grace (before: the "
+                       "300000 ms time-out)"),
+        refusals);
     return 0;
 }
 

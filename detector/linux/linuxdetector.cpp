@@ -19,10 +19,14 @@ QString environmentOr(const char *name, const QString &fallback)
 
 // Of several volumes of the product, the last mount point wins, as the later drive letter does on
 // Windows.
-void keepLast(QString &found, const QString &mountPoint)
+void keepLast(QString &found, const QString &mountPoint, QString *foundDevice = nullptr,
+    const QString &device = QString())
 {
-    if (found.isNull() || mountPoint > found)
+    if (found.isNull() || mountPoint > found) {
         found = mountPoint;
+        if (foundDevice)
+            *foundDevice = device;
+    }
 }
 
 // The mount point of a whole file system on this device; null when it is not mounted.
@@ -82,14 +86,17 @@ void LinuxDetector::start(const QString &vid, const QString &pid, const QString 
     const SysfsWalk sysfs(sysfsRootPath);
     for (MountEntry &mount : knownMounts) {
         if (mount.root == QLatin1String("/")
-            && isProduct(sysfs, mount.major, mount.minor, mount.source, mount.mountPoint))
+            && isProduct(sysfs, mount.major, mount.minor, mount.source, mount.mountPoint)) {
             mount.uniqueId = MountTableWatcher::uniqueMountId(mount.mountPoint);
+            productMounts.insert(mount.source);
+        }
     }
     startMounts = knownMounts;
     delete udisks;
     udisks = new UDisksWatch(this);
     connect(udisks, &UDisksWatch::fileSystemsAppeared, this, &LinuxDetector::onFileSystemsAppeared);
     connect(udisks, &UDisksWatch::fileSystemRemoved, this, &LinuxDetector::onFileSystemRemoved);
+    connect(udisks, &UDisksWatch::mountFailed, this, &LinuxDetector::onMountFailed);
     udisks->start();
 }
 
@@ -146,6 +153,7 @@ void LinuxDetector::onMountTableChanged()
 
     const SysfsWalk sysfs(sysfsRootPath);
     QString found;
+    QString foundDevice;
     for (const MountEntry &mount : arrived) {
         // A bind mount of a subfolder is not the volume, even on the product's disk.
         if (mount.root != QLatin1String("/")
@@ -157,17 +165,29 @@ void LinuxDetector::onMountTableChanged()
                     entry.uniqueId = MountTableWatcher::uniqueMountId(entry.mountPoint);
             }
         }
-        keepLast(found, mount.mountPoint);
+        productMounts.insert(mount.source);
+        keepLast(found, mount.mountPoint, &foundDevice, mount.source);
     }
     knownMounts = current;
     if (!found.isNull())
-        report(found);
+        report(found, foundDevice);
 }
 
-void LinuxDetector::report(const QString &mountPoint)
+void LinuxDetector::report(const QString &mountPoint, const QString &device)
 {
     recognisedPath
         = mountPoint.endsWith(QLatin1Char('/')) ? mountPoint : mountPoint + QLatin1Char('/');
+    // One product is updated; any other is neither mounted by us nor touched, only named.
+    qDeleteAll(pendingMounts);
+    pendingMounts.clear();
+    QSet<QString> seen = productMounts;
+    for (const QString &other : qAsConst(productFileSystems))
+        seen.insert(other);
+    seen.remove(device);
+    others = seen.values();
+    others.sort();
+    if (!others.isEmpty())
+        qCDebug(lcDetector) << "Other volumes of the product are left alone:" << others;
     if (detectedCallback)
         detectedCallback();
 }
@@ -176,10 +196,12 @@ void LinuxDetector::onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileS
 {
     const SysfsWalk sysfs(sysfsRootPath);
     QString mountedAtStart;
+    QString mountedAtStartDevice;
     for (const UDisksFileSystem &fileSystem : fileSystems) {
         const QString what = QStringLiteral("%1 (%2)").arg(fileSystem.device, fileSystem.object);
         if (!isProduct(sysfs, fileSystem.major, fileSystem.minor, fileSystem.device, what))
             continue;
+        productFileSystems.insert(fileSystem.object, fileSystem.device);
         if (!fileSystem.mounted) {
             if (pendingMounts.contains(fileSystem.object))
                 continue;
@@ -211,16 +233,19 @@ void LinuxDetector::onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileS
             continue;
         }
         qCDebug(lcDetector) << what << "was already mounted at" << point;
-        keepLast(mountedAtStart, point);
+        keepLast(mountedAtStart, point, &mountedAtStartDevice, fileSystem.device);
     }
     if (mountedAtStart.isNull())
         return;
     startMountReported = true;
-    report(mountedAtStart);
+    report(mountedAtStart, mountedAtStartDevice);
 }
 
 void LinuxDetector::onFileSystemRemoved(const QString &object)
 {
+    productFileSystems.remove(object);
+    if (mounting == object)
+        mounting.clear();
     if (QTimer *timer = pendingMounts.take(object)) {
         qCDebug(lcDetector) << object << "went away before it was mounted";
         delete timer;
@@ -235,6 +260,20 @@ void LinuxDetector::mountUnlessMounted(const UDisksFileSystem &fileSystem)
         qCDebug(lcDetector) << fileSystem.device << "was mounted by someone else";
         return;
     }
+    if (!mounting.isEmpty()) {
+        qCDebug(lcDetector) << "Another volume of the product is being mounted;"
+                            << fileSystem.device << "is left alone";
+        return;
+    }
     qCDebug(lcDetector) << "Asking UDisks2 to mount" << fileSystem.device;
+    mounting = fileSystem.object;
     udisks->mount(fileSystem.object);
+}
+
+void LinuxDetector::onMountFailed(const QString &object, const QString &reason)
+{
+    if (object == mounting)
+        mounting.clear();
+    if (productFileSystems.contains(object) && problemCallback)
+        problemCallback(reason);
 }

@@ -2,14 +2,15 @@
 
 #include "idetector.h"
 #include "mounttable.h"
+#include "mounttablewatcher.h"
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVector>
 #include <functional>
 
-class MountTableWatcher;
 class QTimer;
 class SysfsWalk;
 class UDisksWatch;
@@ -29,6 +30,8 @@ public:
 
     void start(const QString &vid, const QString &pid, const QString &productString) override;
     QString mountPath() const override { return recognisedPath; }
+    QStringList otherProducts() const override { return others; }
+    bool canReleaseVolume() const override { return watcher && watcher->isKernelTable(); }
 
     // The system roots, overridden by TARSEL_SYSFS_ROOT and TARSEL_MOUNTINFO.
     static QString sysfsRoot();
@@ -42,9 +45,10 @@ private:
     void onFileSystemsAppeared(const QVector<UDisksFileSystem> &fileSystems);
     void onFileSystemRemoved(const QString &object);
     void mountUnlessMounted(const UDisksFileSystem &fileSystem);
+    void onMountFailed(const QString &object, const QString &reason);
     bool isProduct(const SysfsWalk &sysfs, quint32 major, quint32 minor, const QString &source,
         const QString &what) const;
-    void report(const QString &mountPoint);
+    void report(const QString &mountPoint, const QString &device);
 
     QString vid;
     QString pid;
@@ -56,4 +60,11 @@ private:
     QString recognisedPath;
     UDisksWatch *udisks = nullptr;
     QHash<QString, QTimer *> pendingMounts;
+    // UDisks2's objects that hold a file system of the product, and their devices.
+    QHash<QString, QString> productFileSystems;
+    // Devices of the product seen in the mount table.
+    QSet<QString> productMounts;
+    // The one file system UDisks2 is asked to mount: a second product is not mounted with it.
+    QString mounting;
+    QStringList others;
 };

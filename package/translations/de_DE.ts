@@ -107,9 +107,13 @@
         <source>Waiting for %1...</source>
         <translation>Noch %1 warten...</translation>
     </message>
-    <message id="id-page4-progress">
-        <source>Update progress</source>
-        <translation>Fortschritt der Aktualisierung</translation>
+    <message id="id-page3-searching">
+        <source>Searching for %1</source>
+        <translation>Suche nach %1</translation>
+    </message>
+    <message id="id-page4-progress-value">
+        <source>Update progress: %1%</source>
+        <translation>Fortschritt der Aktualisierung: %1 %</translation>
     </message>
     <message id="id-page1-image">
         <source>%1 being powered off</source>
@@ -210,6 +214,42 @@
     <message id="id-page5-copy-details">
         <source>Copy details</source>
         <translation>Details kopieren</translation>
+    </message>
+    <message id="id-page3-mount-failed">
+        <source>The product was found, but its volume could not be mounted: %1</source>
+        <translation>Das Produkt wurde gefunden, sein Laufwerk konnte aber nicht eingebunden werden: %1</translation>
+    </message>
+    <message id="id-page5-safe-to-power-off">
+        <source>Its volume has been unmounted: it is now safe to power %1 off.</source>
+        <translation>Sein Laufwerk wurde ausgehängt: %1 kann jetzt sicher ausgeschaltet werden.</translation>
+    </message>
+    <message id="id-page5-still-mounted">
+        <source>The volume is still mounted (%1). Eject it in your file manager before powering the product off.</source>
+        <translation>Das Laufwerk ist noch eingebunden (%1). Werfen Sie es in der Dateiverwaltung aus, bevor Sie das Produkt ausschalten.</translation>
+    </message>
+    <message id="id-page5-other-product">
+        <source>Another %1 is connected; it was left as it was. Update it on its own.</source>
+        <translation>Ein weiteres Gerät %1 ist angeschlossen; es blieb unverändert. Aktualisieren Sie es einzeln.</translation>
+    </message>
+    <message id="id-page4-file-progress">
+        <source>Written: %1 %, verified: %2 %</source>
+        <translation>Geschrieben: %1 %, geprüft: %2 %</translation>
+    </message>
+    <message id="id-page4-close-refused">
+        <source>The firmware is being written: the window closes once the update has ended.</source>
+        <translation>Die Firmware wird geschrieben: Das Fenster lässt sich schließen, sobald die Aktualisierung beendet ist.</translation>
+    </message>
+    <message id="id-page5-update-running-error">
+        <source>An update of %1 is already running. Nothing was changed; wait until it has ended.</source>
+        <translation>Eine Aktualisierung von %1 läuft bereits. Es wurde nichts verändert; warten Sie, bis sie beendet ist.</translation>
+    </message>
+    <message id="id-page5-firmware-gone">
+        <source>%1 now holds no firmware. Do not power it off: start the updater again with “Repair an interrupted update” (tarsel-updater --recover) to install it.</source>
+        <translation>%1 enthält jetzt keine Firmware. Schalten Sie das Gerät nicht aus: Starten Sie die Aktualisierung erneut mit „Unterbrochene Aktualisierung reparieren“ (tarsel-updater --recover), um sie zu installieren.</translation>
+    </message>
+    <message id="id-page5-details-rename">
+        <source>The new firmware.bin could not be put in place on the volume: %1</source>
+        <translation>Die neue firmware.bin konnte auf dem Laufwerk nicht an ihren Platz gebracht werden: %1</translation>
     </message>
 </context>
 </TS>

@@ -107,9 +107,13 @@
         <source>Waiting for %1...</source>
         <translation>Waiting for %1...</translation>
     </message>
-    <message id="id-page4-progress">
-        <source>Update progress</source>
-        <translation>Update progress</translation>
+    <message id="id-page3-searching">
+        <source>Searching for %1</source>
+        <translation>Searching for %1</translation>
+    </message>
+    <message id="id-page4-progress-value">
+        <source>Update progress: %1%</source>
+        <translation>Update progress: %1%</translation>
     </message>
     <message id="id-page1-image">
         <source>%1 being powered off</source>
@@ -210,6 +214,42 @@
     <message id="id-page5-copy-details">
         <source>Copy details</source>
         <translation>Copy details</translation>
+    </message>
+    <message id="id-page3-mount-failed">
+        <source>The product was found, but its volume could not be mounted: %1</source>
+        <translation>The product was found, but its volume could not be mounted: %1</translation>
+    </message>
+    <message id="id-page5-safe-to-power-off">
+        <source>Its volume has been unmounted: it is now safe to power %1 off.</source>
+        <translation>Its volume has been unmounted: it is now safe to power %1 off.</translation>
+    </message>
+    <message id="id-page5-still-mounted">
+        <source>The volume is still mounted (%1). Eject it in your file manager before powering the product off.</source>
+        <translation>The volume is still mounted (%1). Eject it in your file manager before powering the product off.</translation>
+    </message>
+    <message id="id-page5-other-product">
+        <source>Another %1 is connected; it was left as it was. Update it on its own.</source>
+        <translation>Another %1 is connected; it was left as it was. Update it on its own.</translation>
+    </message>
+    <message id="id-page4-file-progress">
+        <source>Written: %1 %, verified: %2 %</source>
+        <translation>Written: %1 %, verified: %2 %</translation>
+    </message>
+    <message id="id-page4-close-refused">
+        <source>The firmware is being written: the window closes once the update has ended.</source>
+        <translation>The firmware is being written: the window closes once the update has ended.</translation>
+    </message>
+    <message id="id-page5-update-running-error">
+        <source>An update of %1 is already running. Nothing was changed; wait until it has ended.</source>
+        <translation>An update of %1 is already running. Nothing was changed; wait until it has ended.</translation>
+    </message>
+    <message id="id-page5-firmware-gone">
+        <source>%1 now holds no firmware. Do not power it off: start the updater again with “Repair an interrupted update” (tarsel-updater --recover) to install it.</source>
+        <translation>%1 now holds no firmware. Do not power it off: start the updater again with “Repair an interrupted update” (tarsel-updater --recover) to install it.</translation>
+    </message>
+    <message id="id-page5-details-rename">
+        <source>The new firmware.bin could not be put in place on the volume: %1</source>
+        <translation>The new firmware.bin could not be put in place on the volume: %1</translation>
     </message>
 </context>
 </TS>

@@ -107,9 +107,13 @@
         <source>Waiting for %1...</source>
         <translation>Encore %1 d'attente...</translation>
     </message>
-    <message id="id-page4-progress">
-        <source>Update progress</source>
-        <translation>Progression de la mise à jour</translation>
+    <message id="id-page3-searching">
+        <source>Searching for %1</source>
+        <translation>Recherche de %1</translation>
+    </message>
+    <message id="id-page4-progress-value">
+        <source>Update progress: %1%</source>
+        <translation>Progression de la mise à jour : %1 %</translation>
     </message>
     <message id="id-page1-image">
         <source>%1 being powered off</source>
@@ -210,6 +214,42 @@
     <message id="id-page5-copy-details">
         <source>Copy details</source>
         <translation>Copier les détails</translation>
+    </message>
+    <message id="id-page3-mount-failed">
+        <source>The product was found, but its volume could not be mounted: %1</source>
+        <translation>Le produit a été trouvé, mais son volume n’a pas pu être monté : %1</translation>
+    </message>
+    <message id="id-page5-safe-to-power-off">
+        <source>Its volume has been unmounted: it is now safe to power %1 off.</source>
+        <translation>Son volume a été démonté : vous pouvez maintenant éteindre %1 en toute sécurité.</translation>
+    </message>
+    <message id="id-page5-still-mounted">
+        <source>The volume is still mounted (%1). Eject it in your file manager before powering the product off.</source>
+        <translation>Le volume est encore monté (%1). Éjectez-le dans le gestionnaire de fichiers avant d’éteindre le produit.</translation>
+    </message>
+    <message id="id-page5-other-product">
+        <source>Another %1 is connected; it was left as it was. Update it on its own.</source>
+        <translation>Un autre %1 est connecté ; il n’a pas été modifié. Mettez-le à jour séparément.</translation>
+    </message>
+    <message id="id-page4-file-progress">
+        <source>Written: %1 %, verified: %2 %</source>
+        <translation>Écrit : %1 %, vérifié : %2 %</translation>
+    </message>
+    <message id="id-page4-close-refused">
+        <source>The firmware is being written: the window closes once the update has ended.</source>
+        <translation>Le micrologiciel est en cours d'écriture : la fenêtre pourra être fermée une fois la mise à jour terminée.</translation>
+    </message>
+    <message id="id-page5-update-running-error">
+        <source>An update of %1 is already running. Nothing was changed; wait until it has ended.</source>
+        <translation>Une mise à jour de %1 est déjà en cours. Rien n'a été modifié ; attendez qu'elle soit terminée.</translation>
+    </message>
+    <message id="id-page5-firmware-gone">
+        <source>%1 now holds no firmware. Do not power it off: start the updater again with “Repair an interrupted update” (tarsel-updater --recover) to install it.</source>
+        <translation>%1 ne contient plus de micrologiciel. Ne l'éteignez pas : relancez la mise à jour avec « Réparer une mise à jour interrompue » (tarsel-updater --recover) pour l'installer.</translation>
+    </message>
+    <message id="id-page5-details-rename">
+        <source>The new firmware.bin could not be put in place on the volume: %1</source>
+        <translation>Impossible de mettre le nouveau firmware.bin en place sur le volume : %1</translation>
     </message>
 </context>
 </TS>

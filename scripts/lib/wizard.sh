@@ -1,13 +1,14 @@
 # Drives the real updater window on an X display with real input events (xdotool), following
 # its pages through the "tarsel.ui" log. Sourced by demo.sh and screenshots.sh.
 
-# Starts a private Xvfb and points DISPLAY at it. -noreset: the server must not restart between
-# two runs of the updater, when it has no client for a moment.
+# wizard_start_xvfb [WIDTHxHEIGHT]: starts a private Xvfb (1280x1024 unless given) and points
+# DISPLAY at it. -noreset: the server must not restart between two runs of the updater, when it
+# has no client for a moment.
 wizard_start_xvfb() {
     local n
     for n in $(seq 90 140); do
         [ -e "/tmp/.X${n}-lock" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${1:-1280x1024}x24" -noreset -nolisten tcp >/dev/null 2>&1 &
         WIZARD_XVFB_PID=$!
         export DISPLAY=":$n"
         for _ in $(seq 50); do
@@ -28,9 +29,12 @@ wizard_stop_xvfb() {
 }
 
 # wizard_simulate FOLDER TAG: a fresh simulated product in FOLDER whose firmware is tagged TAG,
-# for the updaters started after it; sets WIZARD_SIMULATION and WIZARD_VOLUME.
+# or is a copy of the file TAG (a path), for the updaters started after it; sets
+# WIZARD_SIMULATION and WIZARD_VOLUME.
 wizard_simulate() {
-    eval "$(build/bin/tarsel-sim create "$1" --tag "$2")"
+    local firmware=(--tag "$2")
+    if [[ $2 == /* ]]; then firmware=(--firmware "$2"); fi
+    eval "$(build/bin/tarsel-sim create "$1" "${firmware[@]}")"
     export TARSEL_SYSFS_ROOT TARSEL_MOUNTINFO
     WIZARD_SIMULATION=$1
     WIZARD_VOLUME=$1/volume

@@ -31,8 +31,12 @@ start "empty file" "touch data.rcc" "Could not register \"$work/empty file/data.
 for file in firmware.bin firmware.md5 device.xml; do
     start "without $file" "without $file" "File \":/tarsel_external/$file\" does not exist"
 done
-# --help and --version answer before a display or the package is needed.
-out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$updater" --version) && [ "$out" = "TarselUpdater 1.2.24" ] ||
-    { echo "FAIL --version: $out" && exit 1; }
-out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$updater" --help) && [[ $out == *--force-mode* ]] ||
-    { echo "FAIL --help: $out" && exit 1; }
+# Each spelling of help and version answers before a display or the package is needed, and a
+# full disk is no success.
+for option in --version -v --help -h --help-all; do
+    out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$updater" $option) &&
+        [[ $out == "TarselUpdater 1.2.24" || $out == *--force-mode* ]] ||
+        { echo "FAIL $option: $out" && exit 1; }
+    ! env -u DISPLAY -u QT_QPA_PLATFORM "$updater" $option >/dev/full 2>/dev/null ||
+        { echo "FAIL $option into a full disk exits 0" && exit 1; }
+done

@@ -2,9 +2,11 @@
 // with ext4 images on loop devices; a fake sysfs gives the product's loop device its USB identity.
 #include "devicedetector.h"
 #include "fakesysfs.h"
+#include "productsimulator.h"
 
 #include <QtTest>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -55,12 +57,25 @@ struct Services
     std::vector<std::unique_ptr<QProcess>> started;
     QStringList leftovers; // that the test made
 
+    // Of the services the test started, the one running program; 0 when it was there before.
+    qint64 pidOf(const QString &program) const
+    {
+        for (const auto &process : started) {
+            if (process->arguments().value(2).endsWith(program)
+                && process->state() == QProcess::Running)
+                return process->processId();
+        }
+        return 0;
+    }
     bool start(const QString &program, const QStringList &arguments)
     {
         started.push_back(std::make_unique<QProcess>());
         started.back()->setStandardOutputFile(QProcess::nullDevice());
         started.back()->setStandardErrorFile(QProcess::nullDevice());
-        started.back()->start(program, arguments);
+        // Gone with the test, also when it crashes: left running they would hold the machine's
+        // services lock.
+        started.back()->start(
+            "setpriv", QStringList { "--pdeathsig", "KILL", program } + arguments);
         return started.back()->waitForStarted(5000);
     }
     ~Services()
@@ -90,13 +105,13 @@ class TestUDisksDetector : public QObject
 
     // The product's loop device gets its USB identity before it is attached, so that UDisks2
     // cannot announce it before the tree says what it is.
-    QString attach(const char *image, bool product)
+    QString attach(const char *image, bool product, const char *port = "1-2")
     {
         QString device;
         for (int attempt = 0; attempt < 5 && run("losetup", { "-f" }, &device) == 0; ++attempt) {
             if (product
                 && !sysfs->addUsbDisk(
-                    "1-2", "1a2b\n", "3c4d\n", device.mid(5), 7, device.mid(9).toUInt(), true, 0))
+                    port, "1a2b\n", "3c4d\n", device.mid(5), 7, device.mid(9).toUInt(), true, 0))
                 break;
             if (run("losetup", { device, dir.filePath(image) }) == 0) {
                 attached << device.mid(5);
@@ -111,11 +126,19 @@ private slots:
     {
         if (geteuid() != 0)
             QSKIP("needs root to start udevd and udisksd and to attach loop devices");
-        for (const char *name : { "product", "other" }) {
+        for (const char *name : { "product", "other", "unmountable" }) {
             const QString image = dir.filePath(name);
             QVERIFY(QFile(image).open(QIODevice::WriteOnly) && QFile::resize(image, 8 << 20));
-            QCOMPARE(run("mkfs.ext4", { "-q", "-L", QString(name).toUpper(), image }), 0);
+            QCOMPARE(run("mkfs.ext4",
+                         { "-q", "-O", "^metadata_csum", "-L", QString(name).toUpper(), image }),
+                0);
         }
+        // Still ext4 to UDisks2, but with an incompatible feature the kernel does not know: the
+        // mount is refused with "wrong fs type".
+        QFile unmountable(dir.filePath("unmountable"));
+        QVERIFY(unmountable.open(QIODevice::ReadWrite) && unmountable.seek(1024 + 0x60 + 3));
+        QVERIFY(unmountable.putChar('\x80'));
+        unmountable.close();
         if (!busHas("org.freedesktop.DBus")) {
             // Nobody listens there: a socket left by an earlier bus, which would stop this one.
             services.leftovers << "/run/dbus/system_bus_socket";
@@ -150,6 +173,11 @@ private slots:
     }
     void cleanup()
     {
+        if (const qint64 bus = services.pidOf("dbus-daemon"))
+            ::kill(pid_t(bus), SIGCONT);
+        if (!busHas("org.freedesktop.UDisks2"))
+            services.start("/usr/libexec/udisks2/udisksd", { "--no-debug" });
+        qputenv("TARSEL_MOUNT_GRACE_MS", "300");
         for (const QString &loop : qAsConst(attached)) {
             for (const QString &point : mountsOf(loop))
                 run("umount", { point });
@@ -201,6 +229,229 @@ private slots:
         QCOMPARE(mountsOf(other), QStringList());
         QCOMPARE(detected.size(), 1);
     }
+
+    // What the detector does beyond the plain case: each row a fault it once had or could have.
+    void handlesTheUnusual_data()
+    {
+        QTest::addColumn<int>("scenario");
+        QTest::addColumn<bool>("detects");
+        QTest::addColumn<bool>("refusalShown"); // the reason of a refused mount reaches the caller
+        QTest::addColumn<int>("othersLeft"); // other products named and left unmounted
+        QTest::newRow("a mount refused") << int(MountRefused) << false << true << 0;
+        QTest::newRow("mounted by someone else during the grace period (no Mount call)")
+            << int(MountedBySomeoneElse) << true << false << 0;
+        QTest::newRow("unplugged during the grace period")
+            << int(UnpluggedInGrace) << false << false << 0;
+        QTest::newRow("udisksd restarted with the product waiting")
+            << int(UDisksRestarted) << true << false << 0;
+        QTest::newRow("two products") << int(TwoProducts) << true << false << 1;
+        QTest::newRow("a stalled bus, mounted by hand") << int(StalledBus) << true << false << 0;
+    }
+    void handlesTheUnusual()
+    {
+        QFETCH(int, scenario);
+        QFETCH(bool, detects);
+        QFETCH(bool, refusalShown);
+        QFETCH(int, othersLeft);
+        const qint64 bus = services.pidOf("dbus-daemon");
+        const qint64 udisksd = services.pidOf("udisksd");
+        if ((scenario == StalledBus && !bus) || (scenario == UDisksRestarted && !udisksd))
+            QSKIP("needs a bus and udisksd of the test's own");
+        if (scenario == MountedBySomeoneElse || scenario == UnpluggedInGrace)
+            qputenv("TARSEL_MOUNT_GRACE_MS", "3000");
+        if (scenario == StalledBus)
+            QCOMPARE(::kill(pid_t(bus), SIGSTOP), 0);
+
+        DeviceDetector detector;
+        QSignalSpy detected(&detector, &DeviceDetector::detected);
+        QSignalSpy refused(&detector, &DeviceDetector::mountFailed);
+        detector.start("0x1a2b", "0x3c4d", "Tarsel");
+        QString product;
+        QString second;
+        const QString byHand = dir.filePath("byhand");
+        QVERIFY(QDir().mkpath(byHand));
+        switch (scenario) {
+        case MountRefused:
+            QVERIFY(!(product = attach("unmountable", true)).isEmpty());
+            QVERIFY(refused.wait(15000));
+            break;
+        case UDisksRestarted:
+            QTest::qWait(500); // UDisks2's first answer
+            QCOMPARE(::kill(pid_t(udisksd), SIGTERM), 0);
+            QVERIFY(waitFor([] { return !busHas("org.freedesktop.UDisks2"); }));
+            QVERIFY(!(product = attach("product", true)).isEmpty());
+            QTest::qWait(500);
+            QVERIFY(services.start("/usr/libexec/udisks2/udisksd", { "--no-debug" }));
+            break;
+        case MountedBySomeoneElse:
+        case StalledBus:
+            QVERIFY(!(product = attach("product", true)).isEmpty());
+            QCOMPARE(run("mount", { "/dev/" + product, byHand }), 0);
+            break;
+        case UnpluggedInGrace:
+            QVERIFY(!(product = attach("product", true)).isEmpty());
+            QTest::qWait(1000);
+            QCOMPARE(run("losetup", { "-d", "/dev/" + product }), 0);
+            attached.removeAll(product);
+            break;
+        case TwoProducts:
+            QVERIFY(!(product = attach("product", true)).isEmpty());
+            QVERIFY(!(second = attach("other", true, "1-3")).isEmpty());
+            break;
+        }
+        if (scenario == StalledBus) {
+            // The mount table path goes on while the bus says nothing.
+            QVERIFY(detected.wait(15000));
+            QCOMPARE(::kill(pid_t(bus), SIGCONT), 0);
+        }
+        if (detects && detected.isEmpty())
+            QVERIFY(detected.wait(20000));
+        // Past every grace period: a mount made in error would be there by now.
+        QTest::qWait(scenario == UnpluggedInGrace ? 4000 : 1500);
+        QCOMPARE(detected.size(), detects ? 1 : 0);
+        QCOMPARE(refused.size(), refusalShown ? 1 : 0);
+        if (refusalShown)
+            QVERIFY2(refused.at(0).at(0).toString().contains("wrong fs type"),
+                qPrintable(refused.at(0).at(0).toString()));
+        if (detects) {
+            const QStringList points = mountsOf(product);
+            QCOMPARE(points.size(), 1);
+            QCOMPARE(detected.at(0).at(0).toString(), points.at(0) + '/');
+        }
+        QCOMPARE(detector.otherProducts().size(), othersLeft);
+        if (othersLeft) {
+            QCOMPARE(detector.otherProducts(), QStringList("/dev/" + second));
+            QCOMPARE(mountsOf(second), QStringList());
+        }
+    }
+
+    // Deleting the detector while its bus calls are under way (the listing, a mount) must neither
+    // crash (the sanitizers watch this row) nor leave its bus connection open.
+    void tearsDownWithCallsInFlight()
+    {
+        qputenv("TARSEL_MOUNT_GRACE_MS", "0");
+        const auto descriptors = [] { return QDir("/proc/self/fd").count(); };
+        const QString product = attach("product", true);
+        QVERIFY(!product.isEmpty());
+        uint before = 0;
+        // The first round leaves what Qt keeps for every bus connection (its thread).
+        for (int delay = 0; delay < 400; delay += 20) {
+            if (delay == 20)
+                before = descriptors();
+            auto detector = std::make_unique<DeviceDetector>();
+            detector->start("0x1a2b", "0x3c4d", "Tarsel");
+            QTest::qWait(delay);
+            detector.reset();
+            for (const QString &point : mountsOf(product))
+                run("umount", { point });
+        }
+        QTest::qWait(200); // connections close on Qt's bus thread
+        QCOMPARE(descriptors(), before);
+    }
+
+    // What a file manager's "Safely remove" does: the volume is unmounted through UDisks2, and
+    // a busy one stays, with the reason.
+    void releasesTheVolume_data()
+    {
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("unmounted") << false;
+        QTest::newRow("busy: left mounted, with the reason") << true;
+    }
+    void releasesTheVolume()
+    {
+        QFETCH(bool, busy);
+        const QString product = attach("product", true);
+        QVERIFY(!product.isEmpty());
+        // UDisks2 takes the device in after the attach returns.
+        QVERIFY(waitFor([&] {
+            return run("udisksctl", { "mount", "-b", "/dev/" + product }) == 0;
+        }));
+        QStringList points;
+        QVERIFY(waitFor([&] { return !(points = mountsOf(product)).isEmpty(); }));
+        QFile open(points.at(0) + "/held");
+        if (busy)
+            QVERIFY(open.open(QIODevice::WriteOnly));
+        DeviceDetector::Release release = DeviceDetector::Release::NotTried;
+        QString reason;
+        bool done = false;
+        QObject context;
+        DeviceDetector::releaseVolume(
+            points.at(0) + '/', &context, [&](DeviceDetector::Release r, const QString &why) {
+                release = r;
+                reason = why;
+                done = true;
+            });
+        QVERIFY(waitFor([&] { return done; }));
+        QCOMPARE(
+            release, busy ? DeviceDetector::Release::Refused : DeviceDetector::Release::Released);
+        QCOMPARE(mountsOf(product).size(), busy ? 1 : 0);
+        if (busy)
+            QVERIFY2(reason.contains("busy"), qPrintable(reason));
+    }
+
+    // tarsel-update as a user runs it against the real stack: what it prints, its exit code and
+    // the bytes and mounts it leaves.
+    void updateCliOverUDisks_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("says");
+        QTest::newRow("mount refused: the reason at once, exit 17")
+            << "unmountable" << 17 << QStringList { "could not be mounted", "wrong fs type" };
+        QTest::newRow("updated beside another product: unmounted, the other left alone")
+            << "product" << 0
+            << QStringList { "Another Tarsel Vault 4 is connected", "safe to power it off" };
+    }
+    void updateCliOverUDisks()
+    {
+        QFETCH(QString, image);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, says);
+        const QString firmware = dir.filePath("firmware.bin");
+        QFile old(firmware);
+        QVERIFY(old.open(QIODevice::WriteOnly)
+            && old.write(ProductSimulator::firmwareImage("3-1.0.0.1")) > 0);
+        old.close();
+        const QString updated = dir.filePath("updated");
+        QVERIFY(QFile::remove(updated) || !QFile::exists(updated));
+        QVERIFY(QFile::copy(dir.filePath(image), updated));
+        QCOMPARE(run("debugfs", { "-w", "-R", "write " + firmware + " firmware.bin", updated }), 0);
+
+        QProcess cli;
+        cli.start(TARSEL_UPDATE_TOOL, { "--timeout", "60" });
+        QVERIFY(cli.waitForStarted());
+        QTest::qWait(500);
+        const QString product = attach("updated", true);
+        const QString other = exitCode == 0 ? attach("other", true, "1-3") : QString();
+        QVERIFY(!product.isEmpty() && (exitCode != 0 || !other.isEmpty()));
+        QVERIFY(cli.waitForFinished(30000));
+        const QString output = cli.readAllStandardOutput() + cli.readAllStandardError();
+        QCOMPARE(cli.exitCode(), exitCode);
+        for (const QString &line : says)
+            QVERIFY2(output.contains(line), qPrintable(output));
+        QCOMPARE(mountsOf(product), QStringList());
+        if (!other.isEmpty())
+            QCOMPARE(mountsOf(other), QStringList());
+        if (exitCode == 0) {
+            QString written;
+            QCOMPARE(run("debugfs", { "-R", "dump firmware.bin " + firmware, "/dev/" + product },
+                         &written),
+                0);
+            QFile packaged(TARSEL_PACKAGED_FIRMWARE);
+            QVERIFY(packaged.open(QIODevice::ReadOnly) && old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), packaged.readAll());
+        }
+    }
+
+private:
+    enum Scenario {
+        MountRefused,
+        MountedBySomeoneElse,
+        UnpluggedInGrace,
+        UDisksRestarted,
+        TwoProducts,
+        StalledBus
+    };
 };
 
 QTEST_GUILESS_MAIN(TestUDisksDetector)

@@ -11,6 +11,7 @@ work=$(mktemp -d /tmp/tst_wizard.XXXXXX)
 cleanup() {
     if [ -n "${WIZARD_PID:-}" ]; then kill "$WIZARD_PID" 2>/dev/null || true; fi
     stop_screen_reader_bus
+    stop_window_manager
     if [ -n "$readonly_volume" ]; then umount "$readonly_volume" || true; fi
     wizard_stop_xvfb
     rm -rf "$work"
@@ -24,7 +25,7 @@ fail() {
 trap 'fail "line $LINENO"' ERR
 # wizard.sh runs the simulator as build/bin/tarsel-sim.
 mkdir "$work/build" && ln -s "$bin" "$work/build/bin" && cd "$work"
-wizard_start_xvfb
+wizard_start_xvfb && screen=1280x1024
 unset LC_ALL LC_MESSAGES LANGUAGE
 export XDG_STATE_HOME=$work/state # the updater's run logs
 logs=$XDG_STATE_HOME/TarselUpdater/logs && mkdir -p "$logs"
@@ -32,7 +33,7 @@ for n in 10 11 12 13 14 15 16 17 18; do touch "$logs/TarselUpdater-20200101-0000
 
 # A session bus and the accessibility bus beside it, as a desktop runs them for a screen reader.
 start_screen_reader_bus() {
-    mkdir -m 700 "$work/run" && export XDG_RUNTIME_DIR=$work/run
+    mkdir -p -m 700 "$work/run" && export XDG_RUNTIME_DIR=$work/run
     dbus-daemon --session --nofork --print-address=3 3>"$work/session-bus" 2>/dev/null &
     session_bus=$!
     for _ in $(seq 50); do [ -s "$work/session-bus" ] && break; sleep 0.1; done
@@ -62,6 +63,38 @@ stop_screen_reader_bus() {
     session_bus=
     unset QT_LINUX_ACCESSIBILITY_ALWAYS_ON DBUS_SESSION_BUS_ADDRESS
 }
+# A screen reader's focus listener (tests/e2e/atspi_focus.py), writing to $work/focusN.
+start_focus_listener() {
+    /usr/bin/python3 "$src/tests/e2e/atspi_focus.py" >"$work/focus$runs" 2>&1 &
+    focus_listener=$!
+    for _ in $(seq 100); do grep -q listening "$work/focus$runs" && return; sleep 0.1; done
+    fail "the focus listener did not register"
+}
+stop_focus_listener() {
+    if [ -n "${focus_listener:-}" ]; then kill "$focus_listener" 2>/dev/null || true; fi
+    focus_listener=
+}
+# As every desktop runs one: with it, focus and key delivery differ.
+start_window_manager() {
+    [ -n "${window_manager:-}" ] && return
+    openbox --sm-disable >/dev/null 2>&1 &
+    window_manager=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return
+        sleep 0.1
+    done
+    fail "openbox did not start"
+}
+stop_window_manager() {
+    if [ -n "${window_manager:-}" ]; then kill "$window_manager" 2>/dev/null || true; fi
+    window_manager=
+}
+# display GEOMETRY: an X server of that size, restarted when the last one differs.
+display() {
+    [ "$1" = "$screen" ] && return
+    stop_window_manager && wizard_stop_xvfb && wizard_start_xvfb "$1" && screen=$1
+}
+
 # reads PATTERN...: fails unless each pattern matches one of the objects a screen reader finds
 # (tests/e2e/atspi_names.py), "%1" standing for any text.
 # Asks again for a few seconds: under load the tree can lag behind the page's settled line.
@@ -86,21 +119,39 @@ reads() {
 sum() { { md5sum <"$1"; } 2>/dev/null || echo absent; }
 shown() { grep -q "tarsel.ui: shown $1.qml" "$WIZARD_LOG"; }
 has() { [[ " $how " == *" $1 "* ]]; }
-# click PAGE X Y [SECONDS]: at a distance from the window's bottom-right corner once the page has
-# settled; with SECONDS, a second click that long after the first.
+# click PAGE X Y [SECONDS [TIMES]]: at a distance from the window's bottom-right corner once the
+# page has settled; with SECONDS, TIMES clicks (two unless given) that far apart.
 click() {
+    local more=() i
+    for ((i = 1; i < ${5:-2}; i++)); do more+=(sleep "${4:-0}" click 1); done
     wizard_wait_settled "$1"
     eval "$(xdotool getwindowgeometry --shell "$WIZARD_WINDOW")"
     xdotool mousemove --window "$WIZARD_WINDOW" $((WIDTH - $2)) $((HEIGHT - $3)) click 1 \
-        ${4:+sleep "$4" click 1}
+        ${4:+"${more[@]}"}
+}
+# With TARSEL_WIZARD_SHOTS set, a picture of the whole screen into that folder, on the walks
+# with a screen of their own.
+shot() {
+    if [ -n "${TARSEL_WIZARD_SHOTS:-}" ] && [[ $how == *display-* ]]; then
+        wizard_wait_settled "$1" && sleep 0.5
+        import -window root "$TARSEL_WIZARD_SHOTS/$(tr -cs 'A-Za-z0-9' - <<<"${name%%,*}")$1.png"
+    fi
 }
 press() { wizard_wait_settled "$1" && wizard_key Return; }
 
-# walk NAME TAG LANG CODE [mouse|held-KEY|double-click-SECONDS|no-file|read-only|force|too-late|
-#                          no-gl|screen-reader...]
+# walk NAME TAG LANG CODE [mouse|held-KEY|double-click-SECONDS|triple-click-SECONDS|no-file|
+#                          read-only|force|too-late|no-gl|screen-reader|focus-listener|wm|
+#                          display-WIDTHxHEIGHT|scale-150...]
 walk() {
     name=$1 how=${*:5}
     local tag=$2 lang=$3 code=$4 program=$bin/TarselUpdater args=() firmware before title
+    local geometry=${how#*display-}
+    [[ $how == *display-* ]] && geometry=${geometry%% *} || geometry=1280x1024
+    display "$geometry"
+    # Qt takes 144 dpi for a scale of 1.5 and rounds it to 2.
+    if has scale-150; then xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	144"
+    else xprop -root -remove RESOURCE_MANAGER; fi
+    if has wm; then start_window_manager; else stop_window_manager; fi
     # Remote X without indirect GLX: the server claims OpenGL, but no context can be created.
     if has no-gl; then export LIBGL_ALWAYS_INDIRECT=1; else unset LIBGL_ALWAYS_INDIRECT; fi
     wizard_simulate "$work/sim$((++runs))" "$tag"
@@ -114,7 +165,8 @@ walk() {
     fi
     if has force; then args=(--force-mode); fi
     if has too-late; then program=$bin/TarselUpdater-testing; fi
-    if has screen-reader; then start_screen_reader_bus; fi
+    if has screen-reader || has focus-listener; then start_screen_reader_bus; fi
+    if has focus-listener; then start_focus_listener; fi
     LANG=$lang.UTF-8 TARSEL_TEST_FIND_TIMEOUT_MS=2000 \
         wizard_start "$program" "$work/log$runs" "${args[@]}"
     # The title from the language's catalogue, or from English.
@@ -122,12 +174,27 @@ walk() {
     title=$(sed -n '/id-application-title/,/message>/s/.*<translation>\(.*\)<.*/\1/p' "$ts")
     [ "$(xdotool getwindowname "$WIZARD_WINDOW")" = "$title" ] || fail "window title"
     text() { sed -n "/\"$1\"/,/message>/s/.*<translation>\(.*\)<.*/\1/p" "$ts"; }
-    local held=${how#*held-} double=${how#*double-click-}
-    held=${held%% *} double=${double%% *}
+    local held=${how#*held-} double=${how#*double-click-} triple=${how#*triple-click-}
+    held=${held%% *} double=${double%% *} triple=${triple%% *}
     [[ $how == *held-* ]] || held=
     [[ $how == *double-click-* ]] || double=
+    [[ $how == *triple-click-* ]] || triple=
+    if [[ $how == *display-* ]]; then
+        # The window and its frame on the screen, also where the pages are taller than it.
+        local frame left right top bottom x y width height
+        wizard_wait_settled Page1 && sleep 1
+        frame=$(xprop -id "$WIZARD_WINDOW" _NET_FRAME_EXTENTS | grep -o '[0-9, ]*$' | tr -d ' ')
+        IFS=, read -r left right top bottom <<<"${frame:-0,0,0,0}"
+        # xwininfo, not xdotool, which counts a window manager's frame twice.
+        read -r x y width height < <(xwininfo -id "$WIZARD_WINDOW" | awk '/Absolute upper-left/ \
+            { p = p $NF " " } /^ *(Width|Height):/ { p = p $NF " " } END { print p }')
+        ((x - left >= 0 && y - top >= 0 && x + width + right <= ${screen%x*} &&
+            y + height + bottom <= ${screen#*x})) ||
+            fail "window and frame reach $((x + width + right))x$((y + height + bottom)) on $screen"
+    fi
     for page in 1 2 3; do
         [ "$(wizard_wait_page Page$page)" = 0 ] || fail "Page$page"
+        shot Page$page
         # The Next buttons' centres; Return on Page 3 must not reach Page 2's hidden Next.
         if [ -n "$held" ] && [ $page = 1 ]; then
             # Long enough for the server's key repeat to start and land on Page 2's Next.
@@ -136,22 +203,26 @@ walk() {
             wizard_wait_settled Page2 && sleep 0.3
             grep -q "tarsel.ui: key repeat" "$WIZARD_LOG" || fail "the held key did not repeat"
             if shown Page3; then fail "a held key started the search"; fi
-        elif [ -n "$double" ] && [ $page = 1 ]; then
-            # Page 2's Back and Next slide in under the pointer.
-            click Page1 63 53 "$double" && wizard_wait_settled Page2 && sleep 0.3
-            [ "$(grep -c "tarsel.ui: shown" "$WIZARD_LOG")" = 2 ] || fail "a double click went on"
+        elif [ -n "$double$triple" ] && [ $page = 1 ]; then
+            # Page 2's Back and Next slide in under the pointer; a triple click's last lands
+            # after Page 2 has settled.
+            click Page1 63 53 "$double$triple" $((${triple:+1} + 2)) && wizard_wait_settled Page2
+            sleep 0.5
+            [ "$(grep -c "tarsel.ui: shown" "$WIZARD_LOG")" = 2 ] || fail "a multi-click went on"
         elif has mouse; then
             click Page$page 63 53
         else
             press Page$page
         fi
     done
+    if has screen-reader; then reads "animation|$(text id-page3-searching)||"; fi
     if ! has too-late; then wizard_plug; fi
     if has screen-reader; then
         # Page 4 stays for five seconds.
         wizard_wait_page Page4 >/dev/null
-        reads "progress bar|$(text id-page4-progress)||" "image|$(text id-page4-image)||"
+        reads "progress bar|$(text id-page4-progress-value)||" "image|$(text id-page4-image)||"
     fi
+    if [ "$code" = 0 ]; then shot Page4; fi
     # A successful write shows its progress for five seconds.
     [ "$(wizard_wait_page Page5 15)" = "$code" ] || fail "error code"
     if has too-late; then wizard_plug && sleep 0.5; fi
@@ -163,6 +234,7 @@ walk() {
         reads "image|$(text id-page5-image-success)||" \
             "push button|$(text id-page5-quit)|$(text id-page5-title-successful)%1|focused"
     fi
+    shot Page5
     if has mouse; then click Page5 63 83; else press Page5; fi
     timeout 10 tail --pid="$WIZARD_PID" -f /dev/null && wizard_wait_exit && WIZARD_PID=
     [ "$WIZARD_EXIT" = 0 ] || fail "exit code $WIZARD_EXIT"
@@ -181,6 +253,17 @@ walk() {
     # Any QML warning (a missing image, an unknown name) is a fault of the window.
     if grep "qrc:/qml/" "$WIZARD_LOG"; then fail "QML warnings"; fi
     if has no-gl; then grep -q "software renderer" "$WIZARD_LOG" || fail "no renderer warning"; fi
+    # Each page's title, and with it its description, is read as the page takes the focus.
+    if has focus-listener; then
+        local focus=$work/focus$runs result=id-page5-title-successful piece
+        [ "$code" = 4 ] && result=id-page5-title-uptodate
+        for id in id-page1-title id-page2-title id-page3-title id-page4-title $result; do
+            [ "$code" != 0 ] && [ $id = id-page4-title ] && continue
+            title=$(text $id) && piece=${title%%%1*} && piece=${piece:-${title#*%1}}
+            grep -q -F "$piece" "$focus" || fail "no focus announces \"$title\": $(cat "$focus")"
+        done
+        stop_focus_listener
+    fi
     stop_screen_reader_bus
 }
 
@@ -194,8 +277,8 @@ kill "$WIZARD_PID" && wizard_wait_exit && WIZARD_PID=
 
 walk "older firmware replaced, by mouse, in German, without OpenGL, read by a screen reader" \
     3-1.0.0.1 de_DE 0 mouse no-gl screen-reader
-walk "same version is up to date, Japanese falls back to English, Space held on Page 1" \
-    3-1.0.0.2 ja_JP 4 held-space
+walk "the packaged firmware is up to date, Japanese falls back to English, Space held on Page 1" \
+    "$packaged" ja_JP 4 held-space
 walk "other hardware refused, in French, Return held on Page 1" 7-1.0.0.1 fr_FR 3 held-Return
 walk "volume without firmware.bin, a double click on Page 1" 3-1.0.0.1 en_US 2 no-file \
     double-click-0.15
@@ -207,3 +290,10 @@ new_logs=$(ls "$logs" | grep -vc 2020)
 [ "$(ls "$logs" | grep -c .)" = 10 ] &&
     [ "$(ls "$logs" | head -n1)" = "TarselUpdater-20200101-000000-0$((9 + new_logs)).log" ] ||
     fail "old logs pruned: $(ls "$logs")"
+
+# Keyboard only, as users of a screen reader go, with a window manager as every desktop has.
+walk "keyboard only in German on a 1024x600 screen, a window manager, a screen reader's focus" \
+    3-1.0.0.1 de_DE 0 display-1024x600 wm focus-listener
+walk "keyboard only at 150 % on a 1920x1080 screen, a window manager, a screen reader's focus" \
+    3-1.0.0.1 fr_FR 0 display-1920x1080 scale-150 wm focus-listener held-Return
+walk "up to date, a triple click on Page 1" "$packaged" en_US 4 triple-click-0.23

@@ -17,10 +17,15 @@ private slots:
                                             "page5-title-failed page5-noerror page5-noerror "
                                             "page5-find-device-error page5-same-fw-error "
                                             "page1-image page2-image page3-image page3-waiting "
-                                            "page4-image page5-details-search-timeout "
+                                            "page4-image page3-searching page4-progress-value "
+                                            "page5-details-search-timeout "
+                                            "page3-mount-failed page5-safe-to-power-off "
+                                            "page5-still-mounted page5-other-product "
                                             "page5-details-package-unreadable "
                                             "page5-details-remove page5-details-create "
-                                            "page5-details-write page5-details-sync")
+                                            "page5-details-write page5-details-sync "
+                                            "page4-file-progress page5-update-running-error "
+                                            "page5-firmware-gone page5-details-rename")
                                         .split(' '); // an id per "%1" of its text
         QTranslator english, translator;
         QVERIFY(english.load(":/tst_samplepackage/en_US.qm"));

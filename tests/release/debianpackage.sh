@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package as a user's machine and Debian's tools see it. Exit 77: skipped.
 set -euo pipefail
-cpack=$1 config=$2 version=$3 tool=$4 cmake=$5 build=$6 stage=$7
+cpack=$1 config=$2 version=$3 tool=$4 cmake=$5 build=$6 stage=$7 rcc=$8 lrelease=$9
 for t in dpkg dpkg-deb dpkg-shlibdeps lintian appstreamcli desktop-file-validate; do
     command -v "$t" >/dev/null || { echo "needs $t (scripts/deps.sh installs it)"; exit 77; }
 done
@@ -33,12 +33,32 @@ touch -d '2001-01-01' "$work/made.rcc"
 cp -p "$work/made.rcc" "$work/release.rcc"
 copy
 
-"$cpack" -G DEB --config "$config" -B "$work" >"$work/cpack.log" || fail "$(cat "$work/cpack.log")"
+# A stale DISPLAY (ssh -X without an X server) must not stop the packing.
+env -u QT_QPA_PLATFORM DISPLAY=:4093 "$cpack" -G DEB --config "$config" -B "$work" >"$work/cpack.log" ||
+    fail "$(cat "$work/cpack.log")"
 deb=$work/tarsel-updater_${version}+fw1.0.0.3_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "no $deb: $(cat "$work/cpack.log")"
 lib=$work/root/usr/lib/tarsel-updater
 dpkg -x "$deb" "$work/root"
 cmp "$work/made.rcc" "$lib/data.rcc" || fail "the .deb does not ship the release package"
+
+# The same release repacked by hand with a stale checksum: the build refuses it and keeps the
+# shipped package, and cpack packs nothing in place of the good .deb of the same name.
+cp -r "$work/release" "$work/stale"
+for ts in "$work"/stale/*.ts; do "$lrelease" -idbased -silent "$ts" -qm "${ts%.ts}.qm" && rm "$ts"; done
+printf 'firmware.bin %s' "$(md5sum <"$stage/firmware.bin" | cut -c1-32)" >"$work/stale/firmware.md5"
+echo "<RCC><qresource>$(cd "$work/stale" && for f in *; do echo "<file alias=\"$f\">stale/$f</file>"; done)
+    </qresource></RCC>" >"$work/stale.qrc"
+"$rcc" --binary "$work/stale.qrc" -o "$work/stale.rcc"
+cp "$deb" "$work/good.deb"
+"$cmake" -D TARSEL_PRODUCT_PACKAGE="$work/stale.rcc" "$build" >"$work/cmake.log"
+"$cmake" --build "$build" --target product_package >"$work/cmake.log" 2>&1 &&
+    fail "the build takes a package that fails check: $(cat "$work/cmake.log")"
+grep -q "firmware.md5.*error" "$work/cmake.log" || fail "no finding: $(cat "$work/cmake.log")"
+cmp "$work/made.rcc" "$build/bin/data.rcc" || fail "the refused package replaced the shipped one"
+"$cpack" -G DEB --config "$config" -B "$work" >"$work/cpack.log" 2>&1 &&
+    fail "cpack packs what the build refused"
+cmp "$deb" "$work/good.deb" || fail "the good .deb was replaced"
 
 id=com.corvel.TarselUpdater
 listing=$(dpkg-deb -c "$deb" | awk '{ print $1, $2, $6, $7, $8 }' | sed 's/ *$//')

@@ -1,18 +1,24 @@
 // A pass-through FUSE file system over a backing folder that misbehaves as a volume can.
-// Usage: faultfs FAULT /BACKING MOUNTPOINT [OUTSIDE]; FAULT says what happens to /firmware.bin:
-//   none, unlink-eio (the delete is done, yet reported as failed), create-erofs / write-enospc
-//   (read-only / full after the delete), write-64k (full after 64 KiB), fsync-eio, fsyncdir-eio
-//   (of the root folder), read-eio (reads fail once it was written; the kernel keeps its cache),
-//   detach-on-read (lazily unmounted at the first read after the write), detach-on-unlink (lazily
-//   unmounted once the old file is deleted, its mount point left behind), plant-file / plant-link
-//   (its delete leaves a file or a link to OUTSIDE in its place). Dies with its parent.
+// Usage: faultfs FAULT[@KIB] /BACKING MOUNTPOINT [OUTSIDE]; KIB is the volume's size, of which
+// the files in its root take their share.
+// FAULT says what happens to the firmware being written (/firmware.new): none, create-erofs /
+// write-enospc (read-only / full), write-64k (full after 64 KiB), fsync-eio, read-eio (reads
+// fail once it was written; the kernel keeps its cache), detach-on-read (lazily unmounted at the
+// first read after the write), slow-MS (each write takes MS more milliseconds); to the root
+// folder: fsyncdir-eio; to /firmware.bin: unlink-eio (the delete is done, yet reported as
+// failed), detach-on-unlink (lazily unmounted once it is deleted, its mount point left behind),
+// plant-file / plant-link (its delete leaves a file or a link to OUTSIDE in its place),
+// rename-eio (the new firmware cannot take its name). Dies with its parent.
 #define FUSE_USE_VERSION 31
 
 #include <fuse.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <string>
@@ -23,6 +29,7 @@
 
 namespace faultfs {
 std::string backing, mountPoint, outside, fault;
+long long sizeKiB = -1;
 bool written = false;
 
 std::string real(const char *path)
@@ -32,6 +39,10 @@ std::string real(const char *path)
 bool firmware(const char *path)
 {
     return std::strcmp(path, "/firmware.bin") == 0;
+}
+bool newFirmware(const char *path)
+{
+    return std::strcmp(path, "/firmware.new") == 0;
 }
 int result(long rc)
 {
@@ -85,12 +96,19 @@ int open(const char *path, fuse_file_info *fi, mode_t mode)
 
 int create(const char *path, mode_t mode, fuse_file_info *fi)
 {
-    return firmware(path) && fault == "create-erofs" ? -EROFS : open(path, fi, mode);
+    return newFirmware(path) && fault == "create-erofs" ? -EROFS : open(path, fi, mode);
+}
+
+int rename(const char *from, const char *to, unsigned int flags)
+{
+    if (firmware(to) && fault == "rename-eio")
+        return -EIO;
+    return result(::renameat2(AT_FDCWD, real(from).c_str(), AT_FDCWD, real(to).c_str(), flags));
 }
 
 int read(const char *path, char *buffer, size_t size, off_t offset, fuse_file_info *fi)
 {
-    if (firmware(path) && written) {
+    if (newFirmware(path) && written) {
         if (fault == "read-eio")
             return -EIO;
         if (fault == "detach-on-read")
@@ -101,8 +119,10 @@ int read(const char *path, char *buffer, size_t size, off_t offset, fuse_file_in
 
 int write(const char *path, const char *buffer, size_t size, off_t offset, fuse_file_info *fi)
 {
-    if (firmware(path)) {
+    if (newFirmware(path)) {
         written = true;
+        if (fault.rfind("slow-", 0) == 0)
+            ::usleep(useconds_t(std::atol(fault.c_str() + 5)) * 1000);
         const off_t room = fault == "write-enospc" ? 0
             : fault == "write-64k"                 ? 65536
                                                    : offset + off_t(size);
@@ -115,7 +135,23 @@ int write(const char *path, const char *buffer, size_t size, off_t offset, fuse_
 
 int statfs(const char *path, struct statvfs *st)
 {
-    return result(::statvfs(real(path).c_str(), st));
+    if (::statvfs(real(path).c_str(), st) != 0)
+        return -errno;
+    if (sizeKiB < 0)
+        return 0;
+    long long used = 0;
+    if (DIR *dir = ::opendir(backing.c_str())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            struct stat file;
+            if (::fstatat(::dirfd(dir), entry->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISREG(file.st_mode))
+                used += file.st_blocks * 512;
+        }
+        ::closedir(dir);
+    }
+    const long long room = std::max(0LL, sizeKiB * 1024 - used);
+    st->f_bavail = st->f_bfree = fsblkcnt_t(room / static_cast<long long>(st->f_frsize));
+    return 0;
 }
 
 int release(const char *, fuse_file_info *fi)
@@ -125,7 +161,7 @@ int release(const char *, fuse_file_info *fi)
 
 int fsync(const char *path, int, fuse_file_info *fi)
 {
-    return firmware(path) && fault == "fsync-eio" ? -EIO : result(::fsync(int(fi->fh)));
+    return newFirmware(path) && fault == "fsync-eio" ? -EIO : result(::fsync(int(fi->fh)));
 }
 
 int fsyncdir(const char *path, int, fuse_file_info *)
@@ -140,6 +176,10 @@ int main(int argc, char *argv[])
     if (argc < 4 || argv[2][0] != '/')
         return 2;
     fault = argv[1];
+    if (fault.find('@') != std::string::npos) {
+        sizeKiB = std::atoll(fault.c_str() + fault.find('@') + 1);
+        fault.resize(fault.find('@'));
+    }
     backing = argv[2];
     mountPoint = argv[3];
     outside = argc > 4 ? argv[4] : "";
@@ -152,6 +192,7 @@ int main(int argc, char *argv[])
     ops.unlink = faultfs::unlink;
     ops.open = [](const char *path, fuse_file_info *fi) { return faultfs::open(path, fi, 0); };
     ops.create = create;
+    ops.rename = faultfs::rename;
     ops.read = faultfs::read;
     ops.write = faultfs::write;
     ops.statfs = faultfs::statfs;

@@ -1,10 +1,12 @@
 #include "corerun.h"
 #include "firmwarefile.h"
 #include "firmwareinfo.h"
+#include "firmwarewriter.h"
 #include "testvolume.h"
 
 #include <QtTest>
 
+#include <csignal>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -16,7 +18,7 @@
 
 // Real volumes that misbehave, and entries on a volume built to hurt the readers.
 namespace {
-enum Left { Image, OldFile, NoFile, EmptyFile, First64KiB, Planted, Unknown };
+enum Left { Image, OldFile, NoFile, Planted, Unknown };
 } // namespace
 
 class TestFaultVolumes : public QObject
@@ -25,7 +27,8 @@ class TestFaultVolumes : public QObject
 private slots:
     void updateEndsAsTheVolumeAllows_data()
     {
-        // A number is a tmpfs of that many KiB, a word a faultfs fault.
+        // A number is a tmpfs of that many KiB, a word a faultfs fault; "@288": a volume of
+        // 288 KiB, too small for old and new side by side, so that the old is deleted first.
         QTest::addColumn<QString>("volume");
         QTest::addColumn<int>("oldKiB");
         QTest::addColumn<int>("imageKiB");
@@ -36,22 +39,28 @@ private slots:
         QTest::addRow("fits once the old file is gone") << "1024" << 600 << 800 << int(Image);
         QTest::addRow("image fills the volume exactly") << "512" << 500 << 512 << int(Image);
         QTest::addRow("firmware.bin gone after the check") << "gone" << 64 << 256 << int(NoFile);
-        QTest::addRow("delete reported as failed") << "unlink-eio" << 64 << 256 << int(NoFile);
-        QTest::addRow("read-only after the delete") << "create-erofs" << 64 << 256 << int(NoFile);
-        QTest::addRow("full after the delete") << "write-enospc" << 64 << 256 << int(EmptyFile);
-        QTest::addRow("64 KiB fit after the delete") << "write-64k" << 64 << 256 << int(First64KiB);
-        QTest::addRow("sync fails") << "fsync-eio" << 64 << 3072 << int(Image);
-        QTest::addRow("folder sync fails") << "fsyncdir-eio" << 64 << 3072 << int(Image);
+        QTest::addRow("delete reported as failed") << "unlink-eio@288" << 64 << 256 << int(NoFile);
+        QTest::addRow("read-only after the delete")
+            << "create-erofs@288" << 64 << 256 << int(NoFile);
+        // A failed write removes its part: only a complete image ever takes the name.
+        QTest::addRow("full after the delete") << "write-enospc@288" << 64 << 256 << int(NoFile);
+        QTest::addRow("64 KiB fit after the delete") << "write-64k@288" << 64 << 256 << int(NoFile);
+        QTest::addRow("full beside the old") << "write-64k" << 64 << 256 << int(OldFile);
+        QTest::addRow("sync fails") << "fsync-eio" << 64 << 3072 << int(OldFile);
+        QTest::addRow("folder sync fails") << "fsyncdir-eio" << 64 << 3072 << int(OldFile);
         // Only dropping the cached pages after the sync lets the read-back meet the fault.
-        QTest::addRow("read-back fails, cache kept") << "read-eio" << 64 << 3072 << int(Image);
+        QTest::addRow("read-back fails, cache kept") << "read-eio" << 64 << 3072 << int(OldFile);
+        QTest::addRow("new firmware cannot take the name")
+            << "rename-eio" << 64 << 3072 << int(OldFile);
         // The open file still reads, but the product's folder no longer holds it.
         QTest::addRow("unmounted in the read-back")
             << "detach-on-read" << 64 << 3072 << int(Unknown);
         // Its mount point stays behind, on the computer's own disk.
         QTest::addRow("unmounted after the delete")
-            << "detach-on-unlink" << 64 << 256 << int(NoFile);
-        QTest::addRow("a file takes its place") << "plant-file" << 64 << 256 << int(Planted);
-        QTest::addRow("a link out takes its place") << "plant-link" << 64 << 256 << int(Unknown);
+            << "detach-on-unlink@288" << 64 << 256 << int(NoFile);
+        QTest::addRow("a file takes its place") << "plant-file@288" << 64 << 256 << int(Planted);
+        QTest::addRow("a link out takes its place")
+            << "plant-link@288" << 64 << 256 << int(Unknown);
     }
 
     void updateEndsAsTheVolumeAllows()
@@ -84,7 +93,7 @@ private slots:
         run.events.clear();
         run.core->checkFirmware();
         QVERIFY(volume != "gone" || QFile::remove(stored));
-        run.core->updateFirmware();
+        QVERIFY(run.update());
 
         const bool succeeds = left == Image && (tmpfs || volume == "none");
         QStringList expected { "previousFirmwareVersionChanged(1.0.0.1)", "firmwareChecked(true)" };
@@ -94,23 +103,135 @@ private slots:
         QCOMPARE(run.activeTimers(), succeeds ? 2 : 0);
         // The detail line carries the system's own reason where it gave one.
         const QMap<QString, int> errors { { "unlink-eio", EIO }, { "create-erofs", EROFS },
-            { "write-enospc", ENOSPC }, { "fsync-eio", EIO }, { "fsyncdir-eio", EIO } };
-        const QString details = run.core->errorDetails();
+            { "write-enospc", ENOSPC }, { "fsync-eio", EIO }, { "fsyncdir-eio", EIO },
+            { "rename-eio", EIO } };
+        const QString details = run.core->errorDetails(), fault = volume.section('@', 0, 0);
         QVERIFY2(succeeds ? details.isEmpty()
                           : !details.isEmpty()
-                    && (!errors.contains(volume)
-                        || details.contains(qt_error_string(errors[volume]))),
+                    && (!errors.contains(fault)
+                        || details.contains(qt_error_string(errors[fault]))),
             qPrintable(details));
+        // What page 5 says of the product: without firmware exactly when none is left.
+        if (left != Unknown)
+            QCOMPARE(run.core->firmwareGone(), left == NoFile || left == Planted);
         QCOMPARE(CoreRun::readFile(precious), QByteArray("precious"));
         if (volume.startsWith("detach")) // nothing written where the volume was
             QCOMPARE(QDir(mounted->path)
                          .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                 QStringList());
         QCOMPARE(CoreRun::readFile(neighbour), tmpfs ? "" : "keep");
-        const QByteArray leftBytes[] = { image, oldImage, {}, "", image.left(64 * 1024), "" };
+        const QByteArray leftBytes[] = { image, oldImage, {}, "" };
         QCOMPARE(QFileInfo::exists(stored), left != NoFile);
         if (left < Unknown)
             QCOMPARE(CoreRun::readFile(stored), leftBytes[left]);
+        if (!volume.startsWith("detach"))
+            QVERIFY(!QFileInfo::exists(mounted->store + "/firmware.new"));
+    }
+
+    void interruptedWriteLeavesNoPartialFirmware_data()
+    {
+        // faultfs writes slowly; "@": old and new do not fit side by side.
+        QTest::addColumn<QString>("volume");
+        QTest::addRow("killed while writing beside the old") << "slow-50";
+        QTest::addRow("killed while writing after the delete") << "slow-50@4128";
+    }
+    void interruptedWriteLeavesNoPartialFirmware()
+    {
+        QFETCH(QString, volume);
+        TestVolume mounted(FAULTFS, volume, QString());
+        if (!mounted.mounted)
+            QSKIP(qPrintable(mounted.error));
+        const QString stored = mounted.store + "/firmware.bin";
+        const QString part = mounted.store + "/firmware.new";
+        const QByteArray oldImage = TestPackage::firmware("3-1.0.0.1", 64 * 1024);
+        const QByteArray image = TestPackage::firmware("3-1.0.0.2", 4 * 1024 * 1024);
+        QVERIFY(CoreRun::writeFile(stored, oldImage));
+        CoreRun writer, second;
+        writer.package.setFirmware(image);
+        QVERIFY2(writer.initialize() && second.initialize(), qPrintable(writer.error));
+
+        // The writer is a process of its own, killed as Force Quit or a power cut would end it.
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(60);
+            if (writer.found(mounted.path + '/'))
+                writer.core->checkFirmware();
+            writer.update(60000);
+            ::_exit(1);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() >= 1024 * 1024, 30000);
+        // A run beside it, on the same product, touches nothing.
+        QVERIFY(second.found(mounted.path + '/'));
+        second.events.clear();
+        second.core->checkFirmware();
+        QCOMPARE(second.events, CoreRun::failed("firmwareChecked", "UpdateRunningError"));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+
+        // The old firmware, or none: nothing that carries the new version.
+        const bool beside = !volume.contains('@');
+        QCOMPARE(CoreRun::readFile(stored), beside ? oldImage : QByteArray());
+        QVERIFY(QFileInfo(part).size() < image.size());
+        // The next run finds the product free and the part left, and replaces the old firmware
+        // (beside) or refuses the missing one, which --recover repairs (below, the same writer).
+        CoreRun next;
+        next.package.setFirmware(image);
+        QVERIFY(next.initialize() && next.found(mounted.path + '/'));
+        next.events.clear();
+        next.core->checkFirmware();
+        if (beside) {
+            QVERIFY(next.update());
+            QCOMPARE(next.events.mid(1, 1), QStringList { "firmwareChecked(true)" });
+        } else {
+            QCOMPARE(next.events, CoreRun::failed("firmwareChecked", "CheckFirmwareError"));
+            FirmwareWriter recovery(next.core->productResource()->firmwarePath(), mounted.path,
+                QString(), volumeIdOf(mounted.path));
+            QVERIFY(recovery.run([](const FirmwareWriter::Step &) {}, [](qint64, qint64) {}));
+        }
+        QCOMPARE(CoreRun::readFile(stored), image);
+        QVERIFY(!QFileInfo::exists(part));
+    }
+
+    // Another image attached to the product's loop device between check and write has the same
+    // device number; the volume check must still tell it from the one checked.
+    void volumeIdentityFollowsTheFileSystem_data()
+    {
+        QTest::addColumn<bool>("sameImage");
+        QTest::addRow("the same image attached again") << true;
+        QTest::addRow("another image on the same loop device") << false;
+    }
+
+    void volumeIdentityFollowsTheFileSystem()
+    {
+        QFETCH(bool, sameImage);
+        if (geteuid() != 0)
+            QSKIP("needs root to attach loop devices and mount them");
+        QTemporaryDir dir;
+        const auto sh = [&dir](const QString &command) {
+            QProcess shell;
+            shell.setWorkingDirectory(dir.path());
+            shell.start("sh", { "-c", command });
+            return shell.waitForFinished(30000) && shell.exitCode() == 0
+                ? QString::fromLocal8Bit(shell.readAllStandardOutput()).trimmed()
+                : QString();
+        };
+        const QString loop = sh("for i in a b; do truncate -s 8M $i && mkfs.ext4 -q $i; done && "
+                                "mkdir m && losetup -f --show a");
+        if (loop.isEmpty())
+            QSKIP("no loop device or mkfs.ext4 here");
+        quint64 ids[2] = {};
+        for (quint64 &id : ids) {
+            if (&id == &ids[1])
+                QVERIFY(!sh(QString("losetup -d %1 && losetup %1 %2 && echo ok")
+                                .arg(loop, sameImage ? "a" : "b"))
+                             .isEmpty());
+            QVERIFY(!sh("mount " + loop + " m && echo ok").isEmpty());
+            id = volumeIdOf(dir.filePath("m"));
+            sh("umount m");
+        }
+        sh("losetup -d " + loop);
+        QVERIFY(ids[0] != 0);
+        QCOMPARE(ids[0] == ids[1], sameImage);
     }
 
     void readersRefuseHostileEntries_data()

@@ -5,6 +5,8 @@
 #include "productresource.h"
 #include "testpackage.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QMetaEnum>
 #include <QTimer>
@@ -62,6 +64,16 @@ public:
         core->findDevice();
         error = QStringLiteral("the detector is not armed");
         return detector->report(folder) && core->device();
+    }
+
+    // Runs the update and waits for its file work to end; false when it never does.
+    bool update(int milliseconds = 60000)
+    {
+        core->updateFirmware();
+        QDeadlineTimer deadline(milliseconds);
+        while (core->writing() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        return !core->writing();
     }
 
     int activeTimers() const

@@ -12,9 +12,17 @@ struct Run
     QString out, err;
 };
 
-Run tool(const QStringList &arguments)
+Run tool(const QStringList &arguments, const QStringList &environment = {},
+    const QString &outputFile = QString())
 {
     QProcess process;
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString &variable : environment)
+        variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    variables.remove(environment.contains("QT_QPA_PLATFORM=") ? "QT_QPA_PLATFORM" : QString());
+    process.setProcessEnvironment(variables);
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
     process.start(TARSEL_PACKAGE_TOOL, arguments);
     process.waitForFinished(120000);
     return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -157,7 +165,7 @@ private slots:
         const int errors = lines.filter(": error: ").size();
         QCOMPARE(run.exitCode, errors > 0 ? 1 : 0);
         const bool warned = !lines.filter(": warning: ").isEmpty();
-        QCOMPARE(tool({ "check", "--strict", built }).exitCode, errors || warned ? 1 : 0);
+        QCOMPARE(tool({ "--strict", "check", built }).exitCode, errors || warned ? 1 : 0);
     }
 
     // The release's own faults that only the builder can see, and the rules it shares with check
@@ -180,8 +188,8 @@ private slots:
                 + ", but firmware.bin's is " + digest });
         add("md5 naming nothing", { { "firmware.md5", digest.left(31) } }, "", {},
             { "firmware.md5:1: error: names no MD5" });
-        add("firmware of 1 GiB and a byte", { { "firmware.bin", "sparse" } }, "", {},
-            { "firmware.bin: error: is 1073741825 bytes" });
+        add("firmware of 4 GiB", { { "firmware.bin", "sparse" } }, "", {},
+            { "firmware.bin: error: is 4294967296 bytes" });
         const QStringList ids = wizardTextIds();
         add("a language lacks a text", { { "de_DE.qm", qm(ts("de_DE", ids.mid(1))) } }, "", {},
             { "de_DE.qm: error: no text for \"id-application-title\"" });
@@ -196,6 +204,15 @@ private slots:
             { "firmware.bin: error: is for hardware id 3, the previous release" });
         add("both allowed", {}, "4-1.0.0.3", { "--allow-downgrade", "--allow-other-hardware" }, {});
         add("previous no package", {}, "-", {}, { "error: is no package with a tagged firmware" });
+        add("a file the updater never reads", { { "old/data.rcc", "an earlier package" } }, "",
+            { "--strict" }, { "old/data.rcc: error: is not read by the updater" });
+        add("md5sum's list of the whole release",
+            { { "firmware.md5",
+                QByteArray(32, 'a') + "  notes.txt\n" + digest + "  firmware.bin\n" } },
+            "", {}, {});
+        // The stand-in for rcc leaves a part-written package and presses Ctrl+C.
+        add("Ctrl+C while packing", {}, "", { "--rcc", "interrupting-rcc" },
+            { "error: interrupted: nothing written" });
     }
     void buildRefuses()
     {
@@ -208,6 +225,13 @@ private slots:
             files.insert(it.key(), it.value());
         QTemporaryDir work;
         const QString source = write(work.filePath("src"), files);
+        if (arguments.contains("interrupting-rcc")) {
+            arguments.last()
+                = write(work.path(),
+                      { { "rcc", "#!/bin/sh\n: >\"$4\"\nkill -INT $PPID\nsleep 1\n" } })
+                + "/rcc";
+            QVERIFY(QFile::setPermissions(arguments.last(), QFile::ReadOwner | QFile::ExeOwner));
+        }
         if (changed.value("firmware.bin") == "sparse")
             QVERIFY(QFile::resize(source + "/firmware.bin", maxFirmwareSize + 1));
         TestPackage previous;
@@ -218,12 +242,21 @@ private slots:
         if (!previousTag.isEmpty() && previousTag != "-")
             arguments << "--previous" << previous.build();
         const QString output = work.filePath("data.rcc");
-        const Run run = tool(QStringList { "build", source, "-o", output } + arguments);
+        // The staged copy goes to TMPDIR, which must be empty again whatever happened.
+        QVERIFY(QDir().mkpath(work.filePath("tmp")));
+        const Run run = tool(QStringList { "build", source, "-o", output } + arguments,
+            { "TMPDIR=" + work.filePath("tmp") });
+        QCOMPARE(QDir(work.filePath("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+            QStringList());
+        QVERIFY(!QFileInfo::exists(output + ".part"));
         const QStringList errors = run.err.split('\n').filter(": error: ");
         for (const QString &piece : expected)
             QVERIFY2(errors.filter(piece).size() == 1, qPrintable(piece + "\nfound:\n" + run.err));
         QVERIFY2(errors.size() == expected.size(), qPrintable(run.err));
-        QCOMPARE(run.exitCode, expected.isEmpty() ? 0 : 1);
+        QCOMPARE(run.exitCode,
+            expected.isEmpty()                             ? 0
+                : expected.first().contains("interrupted") ? 130
+                                                           : 1);
         QCOMPARE(QFileInfo::exists(output), expected.isEmpty());
     }
 
@@ -257,10 +290,11 @@ private slots:
         QVERIFY(built.err.contains("firmware.md5: note: matches firmware.bin"));
         QVERIFY(!QFileInfo::exists(package + ".part"));
         QCOMPARE(tool({ "check", package }).err.section('\n', -2), "0 errors, 0 warnings\n");
-        const Run info = tool({ "info", package });
+        // A display that cannot be reached (a stale DISPLAY) does not stop it.
+        const Run info = tool({ "info", package }, { "DISPLAY=:4093", "QT_QPA_PLATFORM=" });
         QCOMPARE(info.exitCode, 0);
-        for (const char *line : { "  firmware.md5    accepted", "  de_DE.qm        52 of 52 texts",
-                 "  more/fr_FR.qm   52 of 52 texts", "  de_AT   -> de_DE.qm  (same language)",
+        for (const char *line : { "  firmware.md5    accepted", "  de_DE.qm        62 of 62 texts",
+                 "  more/fr_FR.qm   62 of 62 texts", "  de_AT   -> de_DE.qm  (same language)",
                  "  fr_FR   -> more/fr_FR.qm  (exact)", "  ja_JP   -> en_US.qm  (fallback)",
                  "  en_US.qm        480 px", "  (raw ids)       480 px" })
             QVERIFY2(info.out.split('\n').contains(line), qPrintable(line + ("\n" + info.out)));
@@ -268,6 +302,9 @@ private slots:
         QCOMPARE(tool({ "check", source + "/device.xml" }).exitCode, 1);
         QCOMPARE(tool({ "verify", package }).exitCode, 2);
         QCOMPARE(tool({ "--version" }).out, "tarsel-package " TARSEL_VERSION "\n");
+        QCOMPARE(tool({ "--version" }, {}, "/dev/full").exitCode, 1);
+        // An allowance without the release it compares with would allow nothing.
+        QCOMPARE(tool(build + QStringList("--allow-downgrade")).exitCode, 2);
     }
 };
 

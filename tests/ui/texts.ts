@@ -96,5 +96,17 @@
         <source>Copy</source>
         <translation>Copy</translation>
     </message>
+    <message id="id-page4-file-progress">
+        <source>Written %1, verified %2</source>
+        <translation>Written %1, verified %2</translation>
+    </message>
+    <message id="id-page5-firmware-gone">
+        <source>%1 holds none.</source>
+        <translation>%1 holds none.</translation>
+    </message>
+    <message id="id-page5-update-running-error">
+        <source>%1 is busy.</source>
+        <translation>%1 is busy.</translation>
+    </message>
 </context>
 </TS>

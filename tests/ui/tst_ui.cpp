@@ -3,6 +3,7 @@
 #include "pagenavigator.h"
 #include "qmlengine.h"
 #include "testpackage.h"
+#include "windowfit.h"
 #include "windowminimumheight.h"
 
 #include <QBuffer>
@@ -53,22 +54,30 @@ class TestCore : public QObject
     Q_PROPERTY(QString newFirmwareVersion MEMBER newVersion CONSTANT)
     Q_PROPERTY(QString previousFirmwareVersion MEMBER previousVersion NOTIFY versionChanged)
     Q_PROPERTY(int findTimeout MEMBER findTimeout CONSTANT)
+    Q_PROPERTY(bool writing MEMBER writing NOTIFY writingChanged)
+    Q_PROPERTY(bool firmwareGone MEMBER firmwareGone CONSTANT)
 
 public:
-    int outcome = -1; // -1: the steps report nothing
+    int outcome = -1; // -1: the steps report nothing; 15: 5, the product left without firmware
+    bool writing = false, firmwareGone = false;
     QStringList calls;
     ErrorCode::ErrorCodeEnum errorCode = ErrorCode::NoError;
     QString updaterVersion = "1.2.24", newVersion = "1.0.0.2", previousVersion = "0.0.0.0";
-    int minimumWidth = 700, findTimeout = 61000;
+    int minimumWidth = 700, minimumHeight = 555, findTimeout = 61000;
 
-    int windowMinimumHeight() const { return 555; }
+    int windowMinimumHeight() const { return minimumHeight; }
     Q_INVOKABLE QString deviceName() const { return QStringLiteral("Vault"); }
     Q_INVOKABLE void findDevice() { step("find", &TestCore::deviceFound, outcome == 1); }
     Q_INVOKABLE void checkFirmware()
     {
-        step("check", &TestCore::firmwareChecked, outcome >= 2 && outcome <= 4);
+        step("check", &TestCore::firmwareChecked, (outcome >= 2 && outcome <= 4) || outcome == 6);
     }
-    Q_INVOKABLE void updateFirmware() { step("update", &TestCore::firmwareUpdated, outcome == 5); }
+    Q_INVOKABLE void updateFirmware()
+    {
+        firmwareGone = outcome == 15;
+        outcome %= 10;
+        step("update", &TestCore::firmwareUpdated, outcome == 5);
+    }
     void fail(int code) { setProperty("errorCode", code); }
 
 signals:
@@ -78,6 +87,8 @@ signals:
     void progressChanged(int progress);
     void errorCodeChanged(ErrorCode::ErrorCodeEnum errorCode);
     void versionChanged();
+    void writingChanged();
+    void fileProgress(qint64 written, qint64 verified, qint64 total);
 
 private:
     void step(const char *name, void (TestCore::*report)(bool), bool fails)
@@ -108,6 +119,7 @@ class TestUi : public QObject
         stack = window->findChild<QQuickItem *>(QStringLiteral("stackView"));
         window->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(window));
+        QTRY_VERIFY(stack->isEnabled()); // Page 1 settled
     }
     QObject *find(const char *name) const
     {
@@ -167,6 +179,14 @@ private slots:
         emit core->firmwareChecked(true);
         QCOMPARE(core->calls, (QStringList { "find", "check", "update" }));
         QCOMPARE(text("appVersionBlock"), "Previous 1.0.0.1<br>New 1.0.0.2<br>Updater 1.2.24");
+        // While the file is written its progress shows, and a close is refused with a note.
+        core->setProperty("writing", true);
+        emit core->fileProgress(3 << 20, 1 << 20, 4 << 20);
+        QCOMPARE(text("fileProgress"), QStringLiteral("Written 75, verified 25"));
+        QVERIFY(!find("closeRefusedNote")->property("visible").toBool());
+        window->close();
+        QVERIFY(window->isVisible() && find("closeRefusedNote")->property("visible").toBool());
+        core->setProperty("writing", false);
         emit core->progressChanged(37);
         QCOMPARE(find("progressBar")->property("value"), QVariant(37.0));
         emit core->firmwareUpdated(true);
@@ -188,6 +208,9 @@ private slots:
         QTest::addRow("up to date")
             << 4 << "up2date" << QStringLiteral("Up to date.") << "Vault is up to date.";
         QTest::addRow("write error") << 5 << "failure" << failed << "Cannot write.";
+        QTest::addRow("write error, no firmware left")
+            << 15 << "failure" << failed << "Cannot write.<br><br>Vault holds none.";
+        QTest::addRow("another run updates it") << 6 << "failure" << failed << "Vault is busy.";
     }
     void resultPageShowsTheOutcome()
     {
@@ -198,8 +221,8 @@ private slots:
         open();
         click("nextButton");
         click("nextButton");
-        const QString walk = outcome == 0 || outcome == 5 ? "page1 page2 page3 page4 page5"
-                                                          : "page1 page2 page3 page5";
+        const QString walk = outcome == 0 || outcome % 10 == 5 ? "page1 page2 page3 page4 page5"
+                                                               : "page1 page2 page3 page5";
         QCOMPARE(pages(), walk);
         QCOMPARE(find("generalImage")->property("source").toString(),
             "image://data/page5/big_" + image + ".png");
@@ -212,7 +235,8 @@ private slots:
     }
 
     // Events: P press, p repeated press, R release, r repeated release, w until the page has
-    // settled; = gives the next event the time stamp of the last, as X11 does for key repeat.
+    // settled; = gives the next event the time stamp of the last, as X11 does for key repeat;
+    // z: the events that follow have none, as the accessibility bridge posts them again.
     void keysPressTheMainButtonOnly_data()
     {
         QTest::addColumn<QString>("events");
@@ -234,6 +258,11 @@ private slots:
             << "wPR" << enter << "page1 page5" << 3 << 1;
         QTest::addRow("repeated Return on the result page")
             << "wpr" << ret << "page1 page5" << 3 << 0;
+        // A screen reader listening for focus: each stroke arrives again without a time stamp.
+        QTest::addRow("Return through the screen reader's bridge")
+            << "zPRwPRwPR" << ret << "page1 page2 page3" << 0 << 0;
+        QTest::addRow("held Return through the bridge, a repeat unmarked")
+            << "zPwRPR" << ret << "page1 page2" << 0 << 0;
     }
     void keysPressTheMainButtonOnly()
     {
@@ -245,21 +274,76 @@ private slots:
         if (errorCode)
             core->fail(errorCode);
         ulong time = 1000;
-        bool sameTime = false;
+        bool sameTime = false, noTime = false;
         for (const QChar event : events) {
-            if (event == 'w' || event == '=') {
+            noTime = noTime || event == 'z';
+            if (event == 'w' || event == '=' || event == 'z') {
                 sameTime = event == '=';
                 QTRY_VERIFY(event == '=' || stack->isEnabled());
                 continue;
             }
             QKeyEvent keyEvent(event.toLower() == 'p' ? QEvent::KeyPress : QEvent::KeyRelease, key,
                 Qt::NoModifier, key == Qt::Key_Space ? " " : "\r", event.isLower());
-            keyEvent.setTimestamp(sameTime ? time : time += 40);
+            keyEvent.setTimestamp(noTime ? 0 : sameTime ? time : time += 40);
             sameTime = false;
             QGuiApplication::sendEvent(window, &keyEvent);
         }
         QTEST(pages(), "pages");
         QTEST(int(quit.count()), "quits");
+    }
+
+    // Where the screen's available area with the window's frame is smaller than the size the
+    // pages are laid out for, the window fits it and the page scales: its buttons stay inside.
+    void smallScreensKeepTheButtonsInside_data()
+    {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<bool>("titleBar");
+        QTest::addColumn<QSize>("window");
+        QTest::addRow("room enough: as laid out")
+            << QRect(0, 0, 1280, 1024) << true << QSize(700, 698);
+        QTest::addRow("exactly room enough") << QRect(0, 0, 702, 723) << true << QSize(700, 698);
+        QTest::addRow("1024x600 below a panel")
+            << QRect(0, 32, 1024, 568) << true << QSize(700, 543);
+        QTest::addRow("150 %% of 1920x1080, rounded to 200 %%")
+            << QRect(0, 0, 960, 540) << true << QSize(700, 515);
+        QTest::addRow("narrower than the pages")
+            << QRect(0, 0, 640, 1024) << false << QSize(640, 698);
+    }
+    void smallScreensKeepTheButtonsInside()
+    {
+        QFETCH(QRect, available);
+        QFETCH(bool, titleBar);
+        QFETCH(QSize, window);
+        const QSize design(700, 698);
+        const QMargins frame = titleBar ? QMargins(1, 24, 1, 1) : QMargins();
+        QCOMPARE(fittedWindowSize(design, available, frame), window);
+        core->minimumHeight = design.height();
+        open();
+        // The offscreen screen's own area (800x600) would be fitted to otherwise.
+        delete this->window->findChild<WindowFit *>();
+        this->window->setMinimumSize(window);
+        this->window->resize(window);
+        const qreal scale = qMin(1.0, qMin(window.width() / 700.0, window.height() / 698.0));
+        QTRY_COMPARE(find("content")->property("scale").toReal(), scale);
+        const auto inside = [&](const char *name) {
+            if (!QTest::qWaitFor([&] { return !stack->property("busy").toBool(); }))
+                return false;
+            auto *item = qobject_cast<QQuickItem *>(find(name));
+            const QRectF area = item->mapRectToScene(item->boundingRect());
+            return QRectF(QPointF(), window).contains(area) && !area.isEmpty();
+        };
+        QVERIFY(inside("nextButton"));
+        click("nextButton");
+        QVERIFY(inside("backButton"));
+        QVERIFY(inside("nextButton"));
+        click("nextButton");
+        QVERIFY(inside("busyIndicator"));
+        emit core->deviceFound(true);
+        emit core->firmwareChecked(true);
+        QVERIFY(inside("progressBar"));
+        emit core->firmwareUpdated(true);
+        QVERIFY(inside("quitButton"));
+        QVERIFY(inside("appVersionBlock"));
     }
 
     // The pages offer no way beyond either end; nor does the navigator.

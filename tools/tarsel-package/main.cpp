@@ -11,11 +11,35 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
 
-enum ExitCode { Clean = 0, Faults = 1, Usage = 2 };
+enum ExitCode { Clean = 0, Faults = 1, Usage = 2, Interrupted = 130 };
+
+volatile sig_atomic_t stopRequested = 0;
+
+extern "C" void onStop(int)
+{
+    stopRequested = 1;
+}
+
+// Ctrl+C, a closed terminal or a stop lets the build clean up rather than leave OUT.part and
+// its staged copy behind.
+void stopBuildsCleanly()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : { SIGINT, SIGTERM, SIGHUP })
+        sigaction(signal, &action, nullptr);
+}
 
 const char usage[] = "usage: tarsel-package build SRC_DIR -o FILE [--strict] [--rcc PATH] "
                      "[--lrelease PATH]\n"
@@ -32,6 +56,17 @@ int usageError(const QString &message)
         err << "tarsel-package: " << message << "\n";
     err << usage;
     return Usage;
+}
+
+// --help and --version into a full disk or a closed pipe are no success.
+int printed(const QByteArray &text)
+{
+    std::fputs(text.constData(), stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return Clean;
+    std::fprintf(
+        stderr, "tarsel-package: cannot write to standard output: %s\n", std::strerror(errno));
+    return Faults;
 }
 
 // Prints the findings and a summary; the exit code they make.
@@ -55,6 +90,11 @@ int build(const QCommandLineParser &parser)
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() != 2)
         return usageError(QStringLiteral("build takes one source folder"));
+    // Without a release to compare with, an allowance would silently allow nothing.
+    for (const char *allowance : { "allow-downgrade", "allow-other-hardware" }) {
+        if (!parser.isSet(QStringLiteral("previous")) && parser.isSet(QLatin1String(allowance)))
+            return usageError(QStringLiteral("--%1 needs --previous FILE").arg(allowance));
+    }
     if (!parser.isSet(QStringLiteral("output")))
         return usageError(QStringLiteral("build needs -o FILE"));
     if (!QFileInfo(arguments.at(1)).isDir())
@@ -75,8 +115,12 @@ int build(const QCommandLineParser &parser)
         return usageError(QStringLiteral("%1 is not a file").arg(previous));
     builder.setPrevious(previous, parser.isSet(QStringLiteral("allow-downgrade")),
         parser.isSet(QStringLiteral("allow-other-hardware")));
+    stopBuildsCleanly();
+    builder.setStopFlag(&stopRequested);
     const bool written = builder.build();
     const int code = report(builder.diagnostics(), strict);
+    if (stopRequested)
+        return Interrupted;
     if (written)
         QTextStream(stdout) << "wrote " << parser.value(QStringLiteral("output")) << "\n";
     return written ? code : Faults;
@@ -122,22 +166,9 @@ int info(const QCommandLineParser &parser)
 
 int main(int argc, char *argv[])
 {
-    const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    // Only the window height needs fonts and a screen; without a display it is measured on the
-    // offscreen platform, which the report names.
-    std::unique_ptr<QCoreApplication> app;
-    if (command == QLatin1String("info")) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        // The updater's own setting, which decides the metrics the height is measured with.
-        QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    QCoreApplication::setApplicationName(QStringLiteral("tarsel-package"));
-
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     parser.addOptions({
         { { QStringLiteral("o"), QStringLiteral("output") },
@@ -155,16 +186,36 @@ int main(int argc, char *argv[])
         { { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Show the usage.") },
         { QStringLiteral("version"), QStringLiteral("Show the version.") },
     });
-    if (!parser.parse(QCoreApplication::arguments()))
+    // Parsed before the application exists, which depends on the command; options may stand
+    // before or after it.
+    const bool parsed = parser.parse(arguments);
+    const QString command = parser.positionalArguments().value(0);
+
+    // Only the window height needs fonts and a screen. A display that cannot be reached (a stale
+    // DISPLAY, ssh -X without an X server) falls back to the offscreen platform, which the
+    // report names, instead of aborting.
+    std::unique_ptr<QCoreApplication> app;
+    if (parsed && command == QLatin1String("info")) {
+        QByteArray platforms = qgetenv("QT_QPA_PLATFORM");
+        if (platforms.isEmpty() && !qEnvironmentVariableIsEmpty("DISPLAY"))
+            platforms = "xcb";
+        if (!platforms.split(';').contains("offscreen"))
+            qputenv("QT_QPA_PLATFORM",
+                platforms.isEmpty() ? QByteArray("offscreen") : platforms + ";offscreen");
+        // The updater's own setting, which decides the metrics the height is measured with.
+        QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("tarsel-package"));
+
+    if (!parsed)
         return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << usage;
-        return Clean;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        QTextStream(stdout) << "tarsel-package " << TARSEL_VERSION << "\n";
-        return Clean;
-    }
+    if (parser.isSet(QStringLiteral("help")))
+        return printed(usage);
+    if (parser.isSet(QStringLiteral("version")))
+        return printed(QByteArray("tarsel-package ") + TARSEL_VERSION + "\n");
     if (command == QLatin1String("build"))
         return build(parser);
     if (command == QLatin1String("check"))

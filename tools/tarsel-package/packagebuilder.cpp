@@ -3,6 +3,7 @@
 #include "firmwareinfo.h"
 #include "packagechecker.h"
 #include "registeredpackage.h"
+#include "wizardcontent.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <algorithm>
 
@@ -42,6 +44,17 @@ std::unique_ptr<FirmwareInfo> readTag(const QString &path)
     if (!file.open(QIODevice::ReadOnly) || !scanVersionTag(file, &tag))
         return nullptr;
     return parseVersionTag(tag);
+}
+
+// What the updater reads: the three package files, the page images and the translations; a
+// name that merely looks like a translation is kept for the checker to explain.
+bool readByUpdater(const QString &relative)
+{
+    const QString name = QFileInfo(relative).fileName();
+    static const QStringList known = QStringList {
+        QStringLiteral("device.xml"), QStringLiteral("firmware.bin"), QStringLiteral("firmware.md5")
+    } + wizardImageNames();
+    return known.contains(name) || name.contains(QLatin1String(".qm"), Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -76,7 +89,8 @@ bool PackageBuilder::build()
         return false;
     }
     const QString packed = output + QStringLiteral(".part");
-    if (!pack(work.path(), stageDir, packed))
+    const auto removePacked = qScopeGuard([&packed] { QFile::remove(packed); });
+    if (!pack(work.path(), stageDir, packed) || stopped())
         return false;
 
     {
@@ -91,6 +105,8 @@ bool PackageBuilder::build()
         }
     }
     compareWithPrevious(stageDir);
+    if (stopped())
+        return false;
     // Every finding counts, the builder's own too (a source replacing a shipped file).
     bool pass = std::none_of(found.cbegin(), found.cend(), [this](const Diagnostic &diagnostic) {
         return diagnostic.severity == Diagnostic::Error
@@ -103,8 +119,15 @@ bool PackageBuilder::build()
             pass = false;
         }
     }
-    QFile::remove(packed);
     return pass;
+}
+
+bool PackageBuilder::stopped()
+{
+    if (!stopFlag || !*stopFlag)
+        return false;
+    add(Diagnostic::Error, output, QStringLiteral("interrupted: nothing written"));
+    return true;
 }
 
 bool PackageBuilder::stage(const QString &stageDir)
@@ -129,8 +152,16 @@ bool PackageBuilder::stage(const QString &stageDir)
     QByteArray suppliedMd5;
     // Copies first, so that a compiled source can be seen to replace a shipped file.
     for (const QString &relative : qAsConst(sources)) {
+        if (stopped())
+            return false;
         if (relative.endsWith(QLatin1String(".ts")))
             continue;
+        // A stray file (an old data.rcc, notes) would only make every product's download larger.
+        if (!readByUpdater(relative)) {
+            add(strict ? Diagnostic::Error : Diagnostic::Warning, relative,
+                QStringLiteral("is not read by the updater: left out of the package"));
+            continue;
+        }
         if (relative == QLatin1String("firmware.md5")) {
             QFile supplied(sourceDir + QLatin1Char('/') + relative);
             // Not empty even when the file is, so that it is compared all the same.
@@ -157,6 +188,8 @@ bool PackageBuilder::stage(const QString &stageDir)
                 QStringLiteral("replaces %1 of the source folder with its compiled texts")
                     .arg(compiled));
         origin.insert(compiled, relative);
+        if (stopped())
+            return false;
         if (!compileTranslation(relative, stageDir + QLatin1Char('/') + compiled))
             ok = false;
     }
@@ -182,9 +215,28 @@ bool PackageBuilder::stage(const QString &stageDir)
 
 bool PackageBuilder::checkSuppliedChecksum(const QByteArray &supplied, const QByteArray &digest)
 {
-    // Either layout, the updater's or md5sum's: what matters is that it names this image.
+    // Either layout, the updater's or md5sum's: what matters is that it names this image. A list
+    // of several files (md5sum's output for a whole release) is read by the name on each line.
     static const QRegularExpression hex(QStringLiteral("(?:^|\\s)([0-9A-Fa-f]{32})(?=\\s)"));
-    const QRegularExpressionMatch match = hex.match(QString::fromLatin1(supplied));
+    static const QRegularExpression named(QStringLiteral(
+        "^\\s*(?:([0-9A-Fa-f]{32}) [ *](?:\\./)?(\\S.*?)|(?:\\./)?(\\S+) ([0-9A-Fa-f]{32}))\\s*$"));
+    QString text = QString::fromLatin1(supplied);
+    QStringList lines = text.split(QLatin1Char('\n'));
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                    [](const QString &line) { return line.trimmed().isEmpty(); }),
+        lines.end());
+    if (lines.size() > 1) {
+        text.clear(); // none names firmware.bin: no MD5 for it
+        for (const QString &line : lines) {
+            const QRegularExpressionMatch entry = named.match(line);
+            const bool md5sum = entry.hasMatch() && !entry.captured(1).isEmpty();
+            if (entry.captured(md5sum ? 2 : 3) == QLatin1String("firmware.bin")) {
+                text = entry.captured(md5sum ? 1 : 4) + QLatin1Char(' ');
+                break;
+            }
+        }
+    }
+    const QRegularExpressionMatch match = hex.match(text);
     const QString actual = QString::fromLatin1(digest.toHex());
     const QString file = QStringLiteral("firmware.md5");
     if (!match.hasMatch()) {
@@ -290,8 +342,10 @@ bool PackageBuilder::pack(const QString &workDir, const QString &stageDir, const
     qrcFile.close();
     QString errors;
     if (!runTool(rcc,
-            { QStringLiteral("--binary"), QStringLiteral("package.qrc"), QStringLiteral("-o"),
-                packed },
+            // Stored as they are, the updater reads the firmware from the package's mapping in
+            // bounded memory; a compressed one Qt would unpack whole into memory.
+            { QStringLiteral("--binary"), QStringLiteral("--no-compress"),
+                QStringLiteral("package.qrc"), QStringLiteral("-o"), packed },
             workDir, &errors)) {
         add(Diagnostic::Error, output, QStringLiteral("rcc failed: %1").arg(errors));
         QFile::remove(packed);

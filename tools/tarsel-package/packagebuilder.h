@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <csignal>
+
 // Makes a product package from a source folder: compiles its translation sources, writes the
 // checksum file, packs everything with rcc and checks the result as `check` would. The output
 // is only written when the result passes.
@@ -27,6 +29,10 @@ public:
         this->allowOtherHardware = allowOtherHardware;
     }
 
+    // Checked between the steps: once set, the build stops, leaving neither the output nor its
+    // staged copy behind (a signal handler sets it).
+    void setStopFlag(const volatile sig_atomic_t *flag) { stopFlag = flag; }
+
     bool build();
     QVector<Diagnostic> diagnostics() const { return found; }
 
@@ -34,6 +40,7 @@ private:
     bool stage(const QString &stageDir);
     bool compileTranslation(const QString &source, const QString &target);
     bool checkSuppliedChecksum(const QByteArray &supplied, const QByteArray &digest);
+    bool stopped();
     // Its refusals are errors among the findings.
     void compareWithPrevious(const QString &stageDir);
     bool pack(const QString &workDir, const QString &stageDir, const QString &packed);
@@ -47,6 +54,7 @@ private:
     QString previous;
     bool allowDowngrade = false;
     bool allowOtherHardware = false;
+    const volatile sig_atomic_t *stopFlag = nullptr;
     // Staged file -> the source file it came from, for naming findings after the sources.
     QHash<QString, QString> origin;
     QVector<Diagnostic> found;

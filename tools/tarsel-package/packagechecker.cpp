@@ -48,10 +48,10 @@ QString firmwareSizeError(qint64 size)
 {
     if (size <= maxFirmwareSize)
         return QString();
-    return QStringLiteral("is %1 bytes, more than the %2 MiB a package can ship: the updater "
-                          "cannot hold it to write it")
+    return QStringLiteral("is %1 bytes, more than the %2 a FAT volume holds: the updater "
+                          "refuses it")
         .arg(size)
-        .arg(maxFirmwareSize >> 20);
+        .arg(maxFirmwareSize);
 }
 
 PackageChecker::PackageChecker(const QString &root)

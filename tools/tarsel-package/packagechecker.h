@@ -1,6 +1,7 @@
 #pragma once
 
 #include "diagnostic.h"
+#include "firmwarefile.h"
 #include "productinfo.h"
 
 #include <QHash>
@@ -11,11 +12,8 @@
 class QFile;
 class QTranslator;
 
-// The updater writes the image from one byte array (which stops short of 2 GiB) and rcc packs
-// each file whole in memory; a product's update volume is far smaller still. Beyond this a
-// package is refused outright rather than misread.
-constexpr qint64 maxFirmwareSize = qint64(1) << 30;
-// Empty when a firmware.bin of this size can be shipped.
+// Empty when a firmware.bin of this size can be shipped: what the product's FAT volume holds
+// (maxFirmwareSize), the updater's own limit.
 QString firmwareSizeError(qint64 size);
 
 // Applies the release rules to a product package, through the updater's own readers. The root

@@ -37,8 +37,10 @@ QStringList wizardTextIds()
         QStringLiteral("id-page3-image"),
         QStringLiteral("id-page3-image-detail"),
         QStringLiteral("id-page3-waiting"),
+        QStringLiteral("id-page3-searching"),
+        QStringLiteral("id-page3-mount-failed"),
         QStringLiteral("id-page4-image"),
-        QStringLiteral("id-page4-progress"),
+        QStringLiteral("id-page4-progress-value"),
         QStringLiteral("id-page5-image-success"),
         QStringLiteral("id-page5-image-failure"),
         QStringLiteral("id-page5-image-uptodate"),
@@ -57,6 +59,14 @@ QStringList wizardTextIds()
         QStringLiteral("id-page5-details-write"),
         QStringLiteral("id-page5-details-sync"),
         QStringLiteral("id-page5-details-verify"),
+        QStringLiteral("id-page5-safe-to-power-off"),
+        QStringLiteral("id-page5-still-mounted"),
+        QStringLiteral("id-page5-other-product"),
+        QStringLiteral("id-page5-details-rename"),
+        QStringLiteral("id-page4-file-progress"),
+        QStringLiteral("id-page4-close-refused"),
+        QStringLiteral("id-page5-update-running-error"),
+        QStringLiteral("id-page5-firmware-gone"),
     };
 }
 

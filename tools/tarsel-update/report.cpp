@@ -7,15 +7,28 @@
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
+
+volatile sig_atomic_t reportBlocked = 0;
+void (*reportWillBlock)() = nullptr;
 
 namespace {
 void put(FILE *stream, const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    reportBlocked = 1;
+#ifndef Q_OS_WIN
+    // On Windows the console handler and the deadline run on threads of their own and end a run
+    // blocked here themselves.
+    pollfd ready { fileno(stream), POLLOUT, 0 };
+    if (poll(&ready, 1, 0) == 0 && reportWillBlock)
+        reportWillBlock();
+#endif
     // A script reading the stream acts on each event as it happens.
     std::fflush(stream);
+    reportBlocked = 0;
 }
 
 #ifdef Q_OS_WIN
@@ -54,6 +67,11 @@ void putLine(FILE *stream, const QString &line)
         put(stream, line.toLocal8Bit() + '\n');
 }
 } // namespace
+
+bool Report::outputOk()
+{
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
 
 Report::Report(Style style)
     : style(style)
@@ -112,6 +130,39 @@ void Report::progress(int percent)
         lastPlainStep = step;
         put(stdout, text + '\n');
     }
+}
+
+void Report::fileProgress(qint64 written, qint64 verified, qint64 total)
+{
+    const auto percent
+        = [total](qint64 bytes) { return total > 0 ? int(bytes * 100 / total) : 100; };
+    const int w = percent(written);
+    const int v = percent(verified);
+    // A line per whole percent for a program; per quarter into a file; every report on a terminal.
+    const bool changed = w != lastWritten || v != lastVerified;
+    const bool quarter = w / 25 != lastWritten / 25 || v / 25 != lastVerified / 25;
+    lastWritten = w;
+    lastVerified = v;
+    if (style == Style::Json) {
+        if (changed)
+            event("progress",
+                { { QStringLiteral("written"), written }, { QStringLiteral("verified"), verified },
+                    { QStringLiteral("total"), total } });
+        return;
+    }
+    if (style != Style::Human || (!terminal && !quarter))
+        return;
+    const QByteArray text = QStringLiteral("Written %1%, verified %2% of %3 bytes")
+                                .arg(w)
+                                .arg(v)
+                                .arg(total)
+                                .toLocal8Bit();
+    if (terminal) {
+        put(stdout, "\r\033[K" + text);
+        progressLineOpen = true;
+        return;
+    }
+    put(stdout, text + '\n');
 }
 
 void Report::endProgressLine()

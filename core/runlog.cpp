@@ -6,9 +6,19 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QMetaEnum>
 #include <QStandardPaths>
+
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 RunLog *current = nullptr;
@@ -35,18 +45,18 @@ RunLog::~RunLog()
 
 QString RunLog::folder()
 {
+    // One folder for the wizard and tarsel-update: support asks for a single place.
 #if defined(Q_OS_WIN)
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
-        + QStringLiteral("/logs");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/corvel/TarselUpdater/logs");
 #elif defined(Q_OS_MACOS)
-    return QDir::homePath() + QStringLiteral("/Library/Logs/")
-        + QCoreApplication::applicationName();
+    return QDir::homePath() + QStringLiteral("/Library/Logs/TarselUpdater");
 #else
     // Qt 5 has no place for state; the XDG base directories name it, logs among it.
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.isEmpty() || QDir::isRelativePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QLatin1Char('/') + QCoreApplication::applicationName() + QStringLiteral("/logs");
+    return state + QStringLiteral("/TarselUpdater/logs");
 #endif
 }
 
@@ -68,18 +78,85 @@ void RunLog::write(const QString &text)
 {
     const QString line
         = QStringLiteral("%1 s  %2\n").arg(clock.elapsed() / 1000.0, 8, 'f', 3).arg(text);
-    QMutexLocker lock(&mutex);
-    if (!file.isOpen()) {
-        if (!unwritable)
-            held << line;
-        return;
+    QString failure;
+    {
+        QMutexLocker lock(&mutex);
+        if (!file.isOpen()) {
+            if (!unwritable)
+                held << line;
+            return;
+        }
+        // Line by line to the disk: a run that crashes or hangs still leaves its log.
+        const QByteArray bytes = line.toUtf8();
+        if (file.write(bytes) == bytes.size() && file.flush())
+            return;
+        failure = file.errorString();
+        file.close();
+        unwritable = true;
     }
-    // Line by line to the disk: a run that crashes or hangs still leaves its log.
-    file.write(line.toUtf8());
-    file.flush();
+    sayUnwritable(failure);
+}
+
+void RunLog::sayUnwritable(const QString &reason)
+{
+    // Once, on the console only: the file is closed by now, so the message is not held for it.
+    qWarning().noquote() << "The run log" << QDir::toNativeSeparators(file.fileName())
+                         << "cannot be written:" << reason;
+}
+
+bool RunLog::openFile(const QString &dir, QString *failure)
+{
+#if defined(Q_OS_UNIX)
+    // The XDG base directories are the user's alone: what we create is 0700, the log 0600. A
+    // logs folder that is a link may lead anywhere, so it is refused rather than followed.
+    QString made = dir;
+    QStringList missing;
+    while (!QFileInfo::exists(made) && !QFileInfo(made).isSymLink() && !QDir(made).isRoot()) {
+        missing.prepend(made);
+        made = QFileInfo(made).path();
+    }
+    for (const QString &path : qAsConst(missing)) {
+        if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST) {
+            *failure = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+    }
+    const int folderFd = ::open(
+        QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folderFd < 0) {
+        *failure = errno == ELOOP || errno == ENOTDIR
+            ? QStringLiteral("%1 is not a folder (a link is not followed)").arg(dir)
+            : QStringLiteral("%1: %2").arg(dir, QString::fromLocal8Bit(strerror(errno)));
+        return false;
+    }
+    const int fd = ::openat(folderFd, QFile::encodeName(QFileInfo(file.fileName()).fileName()),
+        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int openErrno = errno;
+    ::close(folderFd);
+    if (fd < 0
+        || !file.open(fd, QIODevice::WriteOnly | QIODevice::Text, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        *failure = QString::fromLocal8Bit(strerror(fd < 0 ? openErrno : EIO));
+        return false;
+    }
+    return true;
+#else
+    if (!QDir().mkpath(dir)
+        || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Text)) {
+        *failure = file.errorString();
+        return false;
+    }
+    return true;
+#endif
 }
 
 bool RunLog::open(Core *core)
+{
+    return open(core, QCoreApplication::arguments().mid(1));
+}
+
+bool RunLog::open(Core *core, const QStringList &arguments)
 {
     const QString dir = folder();
     const QDateTime now = QDateTime::currentDateTime();
@@ -89,15 +166,17 @@ bool RunLog::open(Core *core)
     {
         QMutexLocker lock(&mutex);
         file.setFileName(dir + QLatin1Char('/') + prefix + stamp + QStringLiteral(".log"));
-        if (!QDir().mkpath(dir)
-            || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Text)) {
+        QString failure;
+        if (!openFile(dir, &failure)) {
             held.clear();
             unwritable = true;
+            lock.unlock();
+            sayUnwritable(failure);
             return false;
         }
         // Names sort by their time stamp, so the oldest come first.
-        QStringList logs
-            = QDir(dir).entryList({ prefix + QStringLiteral("*.log") }, QDir::Files, QDir::Name);
+        QStringList logs = QDir(dir).entryList(
+            { prefix + QStringLiteral("*.log") }, QDir::Files | QDir::NoSymLinks, QDir::Name);
         while (logs.size() > kept)
             QFile::remove(dir + QLatin1Char('/') + logs.takeFirst());
         const QString header
@@ -108,7 +187,6 @@ bool RunLog::open(Core *core)
         file.write(held.join(QString()).toUtf8());
         held.clear();
     }
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
     write(QStringLiteral("command line: %1")
               .arg(arguments.isEmpty() ? QStringLiteral("no options")
                                        : arguments.join(QLatin1Char(' '))));

@@ -20,17 +20,23 @@ public:
     ~RunLog() override;
 
     // $XDG_STATE_HOME/TarselUpdater/logs (~/.local/state/...) on Linux and other Unix systems,
-    // %LOCALAPPDATA%/corvel/TarselUpdater/logs on Windows, ~/Library/Logs/TarselUpdater on macOS.
+    // %LOCALAPPDATA%/corvel/TarselUpdater/logs on Windows, ~/Library/Logs/TarselUpdater on macOS;
+    // the same for every program of the updater, each file named after its program.
     static QString folder();
     static constexpr int kept = 10;
 
-    // Creates this run's file, drops the oldest beyond kept, and follows core. False when the
-    // folder cannot be written: the run goes on without a log.
+    // Creates this run's file, drops the oldest of this program beyond kept, and follows core.
+    // False when the folder cannot be written: the run goes on without a log, and the console
+    // is told once (also when a later line cannot be written).
     bool open(Core *core);
+    // The same, logging arguments as the command line (a program that hands Core only part of it).
+    bool open(Core *core, const QStringList &arguments);
     QString filePath() const { return file.fileName(); }
 
 private:
     void write(const QString &text);
+    bool openFile(const QString &dir, QString *failure);
+    void sayUnwritable(const QString &reason);
     void follow(Core *core);
     static void takeMessage(QtMsgType type, const QMessageLogContext &context, const QString &text);
 
