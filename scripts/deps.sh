@@ -20,6 +20,8 @@ packages=(
     dpkg-dev file lintian appstream desktop-file-utils
     time # bench/update reads peak memory through /usr/bin/time
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 # the Windows code's compile checks, 64- and 32-bit
+    # scripts/windows.sh: the cross build, Wine to run it, the zip and the MSI
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wixl msitools zip unzip xz-utils
     libfuse3-dev fuse3 pkg-config # faultfs, the failing volume of the fault tests
     # libFuzzer and the sanitizer runtimes for scripts/fuzz.sh
     clang libclang-rt-14-dev

@@ -11,6 +11,7 @@ fi
 
 (cd build && xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)" \
     --repeat until-pass:2)
+scripts/windows.sh
 scripts/sanitize.sh address
 scripts/sanitize.sh thread
 scripts/fuzz.sh 20

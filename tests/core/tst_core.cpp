@@ -56,7 +56,9 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, output);
         QProcess probe;
-        probe.start(QCoreApplication::applicationFilePath(), QStringList { "probe" } + arguments);
+        // Text mode: Windows ends the probe's line with \r\n.
+        probe.start(QCoreApplication::applicationFilePath(), QStringList { "probe" } + arguments,
+            QIODevice::ReadOnly | QIODevice::Text);
         QVERIFY(probe.waitForFinished(30000) && probe.exitCode() == 0);
         QCOMPARE(QString::fromLatin1(probe.readAllStandardOutput()), output);
     }
@@ -219,6 +221,10 @@ private slots:
     {
         QFETCH(QString, left);
         QFETCH(QStringList, outcomes);
+#ifdef Q_OS_WIN
+        if (left == "link")
+            QSKIP("QFile::link makes a shortcut on Windows, not a link");
+#endif
         QTemporaryDir volume;
         const QString devicePath = volume.filePath("firmware.bin");
         const QByteArray image = TestPackage::firmware("3-1.0.0.2", 8192);

@@ -13,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMetaEnum>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
@@ -21,11 +20,19 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <iterator>
 #include <memory>
-#include <unistd.h>
 #include <vector>
+
+#ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#include <io.h>
+#include <qt_windows.h>
+#else
+#include <QSocketNotifier>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -50,7 +57,6 @@ const char exitCodesHelp[]
       "  17   the product's volume could not be mounted (the reason follows)\n"
       "  130  interrupted while waiting (nothing written)\n";
 
-int interruptPipe[2] = { -1, -1 };
 volatile sig_atomic_t writeBegun = 0;
 volatile sig_atomic_t interruptRequested = 0;
 // From the start until the product is found or the run ends.
@@ -61,6 +67,80 @@ volatile sig_atomic_t searchOverdue = 0;
 volatile sig_atomic_t loadingPackage = 0;
 int loadingInterruptFd = -1;
 QByteArray loadingInterruptLine;
+
+extern "C" void onSearchDeadline(int)
+{
+    searchOverdue = 1;
+    if (searching && !writeBegun && reportBlocked)
+        _exit(exitNotFound);
+}
+
+#ifdef Q_OS_WIN
+HANDLE interruptEvent = nullptr;
+HANDLE searchDeadline = nullptr;
+
+void writeRaw(int fd, const char *bytes, size_t size)
+{
+    DWORD written = 0;
+    WriteFile(GetStdHandle(fd == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE), bytes, DWORD(size),
+        &written, nullptr);
+}
+
+// Ctrl+C, Ctrl+Break and closing the console stand for SIGINT, SIGTERM and SIGHUP. The system
+// calls this on a thread of its own, so it may end a run whose main thread is blocked.
+BOOL WINAPI onConsoleControl(DWORD type)
+{
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT)
+        return FALSE;
+    if (writeBegun) {
+        static const char note[]
+            = "\ntarsel-update: the firmware is being written; it is not interrupted.\n";
+        writeRaw(2, note, sizeof note - 1);
+    } else {
+        interruptRequested = 1;
+        if (loadingPackage && !reportBlocked)
+            writeRaw(loadingInterruptFd, loadingInterruptLine.constData(),
+                size_t(loadingInterruptLine.size()));
+        if (reportBlocked || loadingPackage)
+            _exit(exitInterrupted);
+        SetEvent(interruptEvent);
+    }
+    // The system ends the process once a close returns from here (or after its few seconds'
+    // grace), so the run is left that time to end and report itself.
+    if (type == CTRL_CLOSE_EVENT)
+        Sleep(INFINITE);
+    return TRUE;
+}
+
+VOID CALLBACK onSearchDeadlineTimer(PVOID, BOOLEAN)
+{
+    onSearchDeadline(0);
+}
+
+// Runs on a pool thread, as alarm()'s signal runs beside a blocked main thread.
+void armSearchDeadline(unsigned seconds)
+{
+    if (searchDeadline) {
+        DeleteTimerQueueTimer(nullptr, searchDeadline, nullptr);
+        searchDeadline = nullptr;
+    }
+    if (seconds > 0)
+        CreateTimerQueueTimer(&searchDeadline, nullptr, onSearchDeadlineTimer, nullptr,
+            seconds * 1000, 0, WT_EXECUTEONLYONCE);
+}
+
+bool installInterruptHandlers()
+{
+    interruptEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    return interruptEvent && SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}
+#else
+int interruptPipe[2] = { -1, -1 };
+
+void armSearchDeadline(unsigned seconds)
+{
+    alarm(seconds);
+}
 
 // A stalled reader blocks our output and with it the event loop that would act on a signal or
 // the search timer; while nothing is written to the product, the process ends right there.
@@ -83,13 +163,6 @@ extern "C" void onInterrupt(int)
         if (write(interruptPipe[1], &byte, 1) < 0) { }
     }
     errno = savedErrno;
-}
-
-extern "C" void onSearchDeadline(int)
-{
-    searchOverdue = 1;
-    if (searching && !writeBegun && reportBlocked)
-        _exit(exitNotFound);
 }
 
 void giveUpBeforeBlocking()
@@ -127,6 +200,7 @@ bool installInterruptHandlers()
     std::signal(SIGPIPE, SIG_IGN);
     return true;
 }
+#endif
 
 struct Outcome
 {
@@ -251,7 +325,7 @@ void Run::onFound(bool ok)
     if (!ok || finished)
         return;
     searching = 0;
-    alarm(0);
+    armSearchDeadline(0);
     const QString mountPath = core.device() ? core.device()->mountPath() : QString();
     const QStringList others = core.otherProducts();
     QJsonObject found { { QStringLiteral("mountPath"), mountPath } };
@@ -501,9 +575,12 @@ int main(int argc, char *argv[])
         return printed(parser.helpText().toLocal8Bit() + exitCodesHelp);
     if (parser.isSet(version))
         return printed("tarsel-update " TARSEL_VERSION "\n");
+#ifdef LC_MESSAGES
     // Our own lines are English; the system's reasons in them and in the JSON "reason" as well,
-    // so that a script reads the same words whatever the user's language.
+    // so that a script reads the same words whatever the user's language. Windows has no such
+    // locale: its reasons come in the system's language.
     std::setlocale(LC_MESSAGES, "C");
+#endif
 
     if (!installInterruptHandlers()) {
         qCritical() << "Can not install the Ctrl+C handler:" << strerror(errno);
@@ -512,7 +589,7 @@ int main(int argc, char *argv[])
     searching = 1;
     // The search timer cannot fire while a stalled reader blocks the loop from the first line on;
     // this can.
-    alarm(unsigned(timeoutSeconds) + 1);
+    armSearchDeadline(unsigned(timeoutSeconds) + 1);
     // The same log as the wizard's, named after this program; it holds messages until open().
     RunLog log;
     Report report(parser.isSet(json) ? Report::Style::Json
@@ -577,12 +654,18 @@ int main(int argc, char *argv[])
                                   "skipped."));
 
     Run run(*core, report, timeoutSeconds);
+#ifdef Q_OS_WIN
+    QWinEventNotifier interrupts(interruptEvent);
+    QObject::connect(
+        &interrupts, &QWinEventNotifier::activated, &interrupts, [&run] { run.interrupt(); });
+#else
     QSocketNotifier interrupts(interruptPipe[0], QSocketNotifier::Read);
     QObject::connect(&interrupts, &QSocketNotifier::activated, &interrupts, [&run] {
         char bytes[16];
         while (read(interruptPipe[0], bytes, sizeof bytes) > 0) { }
         run.interrupt();
     });
+#endif
     // Through the event loop, so that a step ending at once still ends the loop.
     QTimer::singleShot(0, &app, [&run] { run.start(); });
     return QCoreApplication::exec();

@@ -3,8 +3,13 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#else
 #include <poll.h>
 #include <unistd.h>
+#endif
 
 volatile sig_atomic_t reportBlocked = 0;
 void (*reportWillBlock)() = nullptr;
@@ -14,12 +19,52 @@ void put(FILE *stream, const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     reportBlocked = 1;
+#ifndef Q_OS_WIN
+    // On Windows the console handler and the deadline run on threads of their own and end a run
+    // blocked here themselves.
     pollfd ready { fileno(stream), POLLOUT, 0 };
     if (poll(&ready, 1, 0) == 0 && reportWillBlock)
         reportWillBlock();
+#endif
     // A script reading the stream acts on each event as it happens.
     std::fflush(stream);
     reportBlocked = 0;
+}
+
+#ifdef Q_OS_WIN
+// A console shows UTF-16 text in any code page; a pipe or a file gets the bytes.
+bool putConsole(FILE *stream, const QString &text)
+{
+    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(handle, &mode))
+        return false;
+    std::fflush(stream);
+    DWORD written = 0;
+    return WriteConsoleW(handle, reinterpret_cast<const wchar_t *>(text.utf16()),
+        DWORD(text.size()), &written, nullptr);
+}
+
+bool stdoutIsTerminal()
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+}
+#else
+bool putConsole(FILE *, const QString &)
+{
+    return false;
+}
+bool stdoutIsTerminal()
+{
+    return isatty(STDOUT_FILENO) == 1;
+}
+#endif
+
+void putLine(FILE *stream, const QString &line)
+{
+    if (!putConsole(stream, line + QLatin1Char('\n')))
+        put(stream, line.toLocal8Bit() + '\n');
 }
 } // namespace
 
@@ -30,7 +75,7 @@ bool Report::outputOk()
 
 Report::Report(Style style)
     : style(style)
-    , terminal(isatty(STDOUT_FILENO) == 1)
+    , terminal(stdoutIsTerminal())
 {
 }
 
@@ -39,7 +84,7 @@ void Report::say(const QString &line)
     if (style != Style::Human)
         return;
     endProgressLine();
-    put(stdout, line.toLocal8Bit() + '\n');
+    putLine(stdout, line);
 }
 
 void Report::warn(const QString &line)
@@ -47,7 +92,7 @@ void Report::warn(const QString &line)
     if (style == Style::Json)
         return;
     endProgressLine();
-    put(stderr, line.toLocal8Bit() + '\n');
+    putLine(stderr, line);
 }
 
 void Report::event(const char *name, const QJsonObject &fields)
@@ -69,7 +114,13 @@ void Report::progress(int percent)
     percent = qBound(0, percent, 100);
     const QByteArray text = "Finishing the update: " + QByteArray::number(percent) + '%';
     if (terminal) {
+#ifdef Q_OS_WIN
+        // Older consoles print escape sequences as they are; the line only grows, so a return
+        // alone rewrites it.
+        put(stdout, '\r' + text);
+#else
         put(stdout, "\r\033[K" + text);
+#endif
         progressLineOpen = true;
         return;
     }
