@@ -31,11 +31,13 @@ cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake -DCMAKE_BUI
 cmake --build build-win64 -j"$(nproc)"
 cmake --build build-win64 --target windows_release
 
-# The prefix is made once before the tests, which would otherwise race to make it.
-build-win64/wine-run wineboot -i >/dev/null 2>&1
+# The prefix is made once before the tests, which would otherwise race to make it, and on the
+# tests' X server: the desktop of the wineserver it leaves running has no display otherwise, and
+# every window a test opens there fails.
 status=0
-(cd build-win64 && xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j"$(nproc)" \
-    --repeat until-pass:2) \
+(cd build-win64 && xvfb-run -a -s '-screen 0 1280x1024x24' sh -c \
+    './wine-run wineboot -i >/dev/null 2>&1 && exec ctest --output-on-failure -j"$(nproc)" \
+    --repeat until-pass:2') \
     || status=$?
 WINEPREFIX=$PWD/build-win64/wineprefix wineserver -k 2>/dev/null || true
 echo "Windows stage: $(($(date +%s) - started)) s; $(cd build-win64/release && ls -l --block-size=K \
