@@ -75,6 +75,28 @@ extern "C" void onSearchDeadline(int)
         _exit(exitNotFound);
 }
 
+void writeRaw(int fd, const char *bytes, size_t size);
+
+// An interrupt, from a signal handler or the console's control thread: refused once the write
+// has begun; otherwise the run ends at once where its event loop cannot be reached (a blocked
+// output or package load), or the loop is woken to end it.
+void interruptRun(void (*wakeLoop)())
+{
+    if (writeBegun) {
+        static const char note[]
+            = "\ntarsel-update: the firmware is being written; it is not interrupted.\n";
+        writeRaw(2, note, sizeof note - 1);
+        return;
+    }
+    interruptRequested = 1;
+    if (loadingPackage && !reportBlocked)
+        writeRaw(loadingInterruptFd, loadingInterruptLine.constData(),
+            size_t(loadingInterruptLine.size()));
+    if (reportBlocked || loadingPackage)
+        _exit(exitInterrupted);
+    wakeLoop();
+}
+
 #ifdef Q_OS_WIN
 HANDLE interruptEvent = nullptr;
 HANDLE searchDeadline = nullptr;
@@ -92,19 +114,7 @@ BOOL WINAPI onConsoleControl(DWORD type)
 {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT)
         return FALSE;
-    if (writeBegun) {
-        static const char note[]
-            = "\ntarsel-update: the firmware is being written; it is not interrupted.\n";
-        writeRaw(2, note, sizeof note - 1);
-    } else {
-        interruptRequested = 1;
-        if (loadingPackage && !reportBlocked)
-            writeRaw(loadingInterruptFd, loadingInterruptLine.constData(),
-                size_t(loadingInterruptLine.size()));
-        if (reportBlocked || loadingPackage)
-            _exit(exitInterrupted);
-        SetEvent(interruptEvent);
-    }
+    interruptRun([] { SetEvent(interruptEvent); });
     // The system ends the process once a close returns from here (or after its few seconds'
     // grace), so the run is left that time to end and report itself.
     if (type == CTRL_CLOSE_EVENT)
@@ -137,6 +147,11 @@ bool installInterruptHandlers()
 #else
 int interruptPipe[2] = { -1, -1 };
 
+void writeRaw(int fd, const char *bytes, size_t size)
+{
+    if (write(fd, bytes, size) < 0) { }
+}
+
 void armSearchDeadline(unsigned seconds)
 {
     alarm(seconds);
@@ -147,21 +162,10 @@ void armSearchDeadline(unsigned seconds)
 extern "C" void onInterrupt(int)
 {
     const int savedErrno = errno;
-    if (writeBegun) {
-        static const char note[]
-            = "\ntarsel-update: the firmware is being written; it is not interrupted.\n";
-        if (write(STDERR_FILENO, note, sizeof note - 1) < 0) { }
-    } else {
-        interruptRequested = 1;
-        if (loadingPackage && !reportBlocked
-            && write(loadingInterruptFd, loadingInterruptLine.constData(),
-                   size_t(loadingInterruptLine.size()))
-                < 0) { }
-        if (reportBlocked || loadingPackage)
-            _exit(exitInterrupted);
+    interruptRun([] {
         const char byte = 1;
-        if (write(interruptPipe[1], &byte, 1) < 0) { }
-    }
+        writeRaw(interruptPipe[1], &byte, 1);
+    });
     errno = savedErrno;
 }
 
