@@ -52,13 +52,16 @@ wait "$update" || code=$?
 [ "$code" = 130 ] && grep -q '"outcome":"interrupted"' "$work/interrupted" \
     || fail "Ctrl+C while waiting ended with $code: $(cat "$work/interrupted")"
 
-# Qt's start-up lines go to the debugger channel, which nothing shows here; the exit code and the
-# run log that a failed start must not leave are what can be seen.
+# A window program's start-up lines go to the debugger channel, which Wine prints among its
+# exception warnings.
 step="no data.rcc"
 mkdir "$work/broken" && cp -r "$app"/* "$work/broken/" && rm "$work/broken/data.rcc"
 code=0
-wine "$work/broken/TarselUpdater.exe" >/dev/null 2>&1 || code=$?
+WINEDEBUG=warn+seh wine "$work/broken/TarselUpdater.exe" >/dev/null 2>"$work/broken.err" || code=$?
 [ "$code" = 1 ] || fail "exit code $code"
+lines=$(sed -n 's/.*:OutputDebugStringA "\(.*\)\\n"$/\1/p' "$work/broken.err")
+expected=$(printf 'File \\"Z:%s/broken/data.rcc\\" does not exist\nCan not initialize external resources.' "$work")
+[ "$lines" = "$expected" ] || fail "start-up lines: $lines"
 # tarsel-update's runs above left theirs.
 left=$(ls "$logs" | grep -v '^tarsel-update-' || true)
 [ -z "$left" ] || fail "a failed start left a run log: $left"

@@ -1,20 +1,102 @@
+// Built twice: elsewhere against the simulated Windows, which can plug in the product; on Windows
+// itself (Wine in the tests) against the real system, with another program beside it.
 #include "closeautoplaypopuptask.h"
 #include "devicedetector.h"
-#include "uncachedfile.h"
 #include "windetector.h"
+
+#include <QtTest>
+
+#include <windows.h>
+
+#include <dbt.h>
+
+#ifdef _WIN32
+#include "finddiskletter.h"
+
+#include <QWindow>
+
+#include <initguid.h>
+
+#include <ntddstor.h>
+#include <winternl.h>
+#else
+#include "uncachedfile.h"
 #include "winsim.h"
 
 #include <QAbstractEventDispatcher>
 #include <QThreadPool>
-#include <QtTest>
-
-#include <dbt.h>
 
 using Setup = std::function<void()>;
 Q_DECLARE_METATYPE(Setup)
+#endif
 
 namespace {
 
+// A volume arrival record of recordSize bytes, as its size field states.
+QByteArray arrival(DWORD unitMask, DWORD type = DBT_DEVTYP_VOLUME, DWORD recordSize = 20)
+{
+    const DEV_BROADCAST_VOLUME volume = { recordSize, type, 0, unitMask, 0 };
+    return QByteArray(reinterpret_cast<const char *>(&volume), int(recordSize));
+}
+
+#ifdef _WIN32
+QString peerProgram()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/winpeer.exe");
+}
+
+// The handles this process holds, from the system's table: GetProcessHandleCount is a stub on Wine.
+int ownHandles()
+{
+    struct Entry
+    {
+        USHORT process, creatorBackTrace;
+        UCHAR type, flags;
+        USHORT handle;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    constexpr auto systemHandleInformation = SYSTEM_INFORMATION_CLASS(16);
+    QByteArray table(1 << 20, Qt::Uninitialized);
+    ULONG size = 0;
+    while (
+        NtQuerySystemInformation(systemHandleInformation, table.data(), ULONG(table.size()), &size)
+        == NTSTATUS(0xC0000004L)) // too small
+        table.resize(table.size() * 2);
+    const ULONG count = *reinterpret_cast<const ULONG *>(table.constData());
+    const auto *entries = reinterpret_cast<const Entry *>(table.constData() + sizeof(void *));
+    const auto self = USHORT(GetCurrentProcessId());
+    return int(std::count_if(
+        entries, entries + count, [self](const Entry &e) { return e.process == self; }));
+}
+
+// Another program showing a window, until asked how many closes the window was sent.
+class WindowPeer
+{
+public:
+    WindowPeer(const QString &program, const QString &title, bool shell)
+    {
+        process.start(program, { "window", title, shell ? "shell" : "other" });
+        if (process.waitForReadyRead(30000))
+            control = HWND(process.readLine().trimmed().toULongLong());
+    }
+    ~WindowPeer()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    bool isShowing() const { return control != nullptr; }
+    int closes()
+    {
+        PostMessageW(control, WM_APP, 0, 0);
+        return process.waitForFinished(30000) ? process.exitCode() : -1;
+    }
+
+private:
+    QProcess process;
+    HWND control = nullptr;
+};
+#else
 const QString product = QStringLiteral("USB\\VID_1A2B&PID_3C4D\\TS0001");
 const QByteArray windowsMsg = QByteArrayLiteral("windows_generic_MSG");
 constexpr int mib = 1024 * 1024; // the file comparison's reads, and the uncached reader's blocks
@@ -35,12 +117,7 @@ void plug(
     addVolume(letter, number.value_or(0), type);
 }
 
-// A volume arrival record of recordSize bytes, as its size field states.
-QByteArray arrival(DWORD unitMask, DWORD type = DBT_DEVTYP_VOLUME, DWORD recordSize = 20)
-{
-    const DEV_BROADCAST_VOLUME volume = { recordSize, type, 0, unitMask, 0 };
-    return QByteArray(reinterpret_cast<const char *>(&volume), int(recordSize));
-}
+#endif
 
 } // namespace
 
@@ -48,7 +125,93 @@ class TestWinDetector : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { WinSim::machine = WinSim::Machine(); }
+#ifdef _WIN32
+    void takesArrivalsSentByAnotherProcess_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<int>("answer"); // 1: taken by the detector
+        const DWORD e = 1u << ('E' - 'A');
+        QTest::addRow("volume on E") << arrival(e) << 1;
+        QTest::addRow("port") << arrival(e, DBT_DEVTYP_PORT) << 0;
+        // Copied across as far as its size field says: the rest is not there to read.
+        QTest::addRow("one byte of the mask") << arrival(e, DBT_DEVTYP_VOLUME, 13) << 0;
+    }
+    void takesArrivalsSentByAnotherProcess()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(int, answer);
+        QWindow window; // a top-level window, which Windows' arrival broadcasts reach
+        window.create();
+        DeviceDetector detector([](std::function<void()> callback) {
+            return std::make_unique<WinDetector>(std::move(callback));
+        });
+        QSignalSpy detected(&detector, &DeviceDetector::detected);
+        detector.start("0x1A2B", "0x3c4d", "Tarsel Updater");
+
+        QProcess peer;
+        peer.start(peerProgram(),
+            { "arrival", QString::number(quintptr(window.winId())), record.toHex() });
+        // The sender waits for the answer, which this thread gives while it processes events.
+        QTRY_VERIFY_WITH_TIMEOUT(peer.state() == QProcess::NotRunning, 30000);
+        QCOMPARE(peer.exitCode(), answer);
+        // No USB device of the product here: looked up, and not found.
+        QCOMPARE(detected.count(), 0);
+    }
+
+    void findsNoProductWithoutLeaking()
+    {
+        int before = 0;
+        for (int i = 0; i <= 20; ++i) {
+            // What the system keeps after the first call is not ours to count.
+            if (i == 1)
+                before = ownHandles();
+            QVERIFY(findDiskLetter("0x1A2B", "0x3c4d").isNull());
+            // Opens every fixed volume and every disk for its number.
+            diskNumbersByDevInst(GUID_DEVINTERFACE_DISK);
+            volumeLettersByDiskNumber(DRIVE_FIXED);
+        }
+        QVERIFY(before > 0);
+        QCOMPARE(ownHandles(), before);
+    }
+
+    void closesOnlyTheShellsAutoPlayWindow_data()
+    {
+        QTest::addColumn<QString>("shellImage"); // the program of the desktop's window
+        QTest::addColumn<QString>("shellTitle"); // a window of the shell's
+        QTest::addColumn<QString>("otherTitle"); // a window of another program's, never closed
+        QTest::addColumn<int>("shellCloses");
+        QTest::addRow("pop-up of the desktop's explorer.exe") << "explorer.exe"
+                                                              << "AutoPlay"
+                                                              << "" << 1;
+        QTest::addRow("another program's window") << "explorer.exe"
+                                                  << ""
+                                                  << "AutoPlay" << 0;
+        QTest::addRow("another program as the shell") << "winpeer.exe"
+                                                      << "AutoPlay"
+                                                      << "" << 0;
+    }
+    void closesOnlyTheShellsAutoPlayWindow()
+    {
+        QFETCH(QString, shellImage);
+        QFETCH(QString, shellTitle);
+        QFETCH(QString, otherTitle);
+        QFETCH(int, shellCloses);
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(peerProgram(), folder.filePath(shellImage)));
+        WindowPeer shell(folder.filePath(shellImage), shellTitle, true);
+        WindowPeer other(peerProgram(), otherTitle, false);
+        QVERIFY(shell.isShowing() && other.isShowing());
+
+        CloseAutoPlayPopUpTask().run();
+
+        QCOMPARE(shell.closes(), shellCloses);
+        QCOMPARE(other.closes(), 0);
+    }
+#else
+    void init()
+    {
+        WinSim::machine = WinSim::Machine();
+    }
     void cleanup()
     {
         QThreadPool::globalInstance()->waitForDone();
@@ -247,7 +410,12 @@ private slots:
         QCOMPARE(read, disk);
         QVERIFY(size < 0 || WinSim::machine.files[path].openFlags & FILE_FLAG_NO_BUFFERING);
     }
+#endif
 };
 
+#ifdef _WIN32
+QTEST_MAIN(TestWinDetector)
+#else
 QTEST_GUILESS_MAIN(TestWinDetector)
+#endif
 #include "tst_windetector.moc"
