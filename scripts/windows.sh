@@ -33,13 +33,15 @@ cmake --build build-win64 --target windows_release
 
 # The prefix is made once before the tests, which would otherwise race to make it, and on the
 # tests' X server: the desktop of the wineserver it leaves running has no display otherwise, and
-# every window a test opens there fails.
+# every window a test opens there fails. The server and its services stay up between tests: one
+# started afresh under a running test answers volume queries only once its mount manager is up.
 status=0
+export WINEPREFIX=$PWD/build-win64/wineprefix
+mkdir -p "$WINEPREFIX"
 (cd build-win64 && xvfb-run -a -s '-screen 0 1280x1024x24' sh -c \
-    './wine-run wineboot -i >/dev/null 2>&1 && exec ctest --output-on-failure -j"$(nproc)" \
-    --repeat until-pass:2') \
-    || status=$?
-WINEPREFIX=$PWD/build-win64/wineprefix wineserver -k 2>/dev/null || true
+    'wineserver -p && ./wine-run wineboot -i >/dev/null 2>&1 && exec ctest --output-on-failure \
+    -j"$(nproc)"') || status=$?
+wineserver -k 2>/dev/null || true
 echo "Windows stage: $(($(date +%s) - started)) s; $(cd build-win64/release && ls -l --block-size=K \
     -- *.zip *.msi | awk '{ printf "%s %s  ", $9, $5 }')"
 exit "$status"
