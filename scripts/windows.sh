@@ -38,10 +38,17 @@ cmake --build build-win64 --target windows_release
 status=0
 export WINEPREFIX=$PWD/build-win64/wineprefix
 mkdir -p "$WINEPREFIX"
+# A second run for a test that failed keeps a rare Wine hiccup (a package build through the
+# batch bridge to the build machine's rcc once failed in 20 runs) from failing the stage, but the
+# failure stays in the output and is named at the end.
+log=build-win64/windows-tests.log
 (cd build-win64 && xvfb-run -a -s '-screen 0 1280x1024x24' sh -c \
     'wineserver -p && ./wine-run wineboot -i >/dev/null 2>&1 && exec ctest --output-on-failure \
-    -j"$(nproc)"') || status=$?
+    -j"$(nproc)" --repeat until-pass:2') >"$log" 2>&1 || status=$?
+cat "$log"
 wineserver -k 2>/dev/null || true
+again=$(sed -n 's/^[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .*\*\*\*Failed.*/\1/p' "$log" | sort -u)
+[ -z "$again" ] || echo "Windows stage: passed only on a second run: $(echo $again)"
 echo "Windows stage: $(($(date +%s) - started)) s; $(cd build-win64/release && ls -l --block-size=K \
     -- *.zip *.msi | awk '{ printf "%s %s  ", $9, $5 }')"
 exit "$status"

@@ -75,7 +75,8 @@ QString TestPackage::build(Compression compression)
                   << "-o" << output);
     // Packing a gibibyte takes minutes on a busy machine.
     if (!rcc.waitForFinished(600000) || rcc.exitCode() != 0) {
-        qWarning() << "rcc failed:" << rcc.readAllStandardError();
+        qWarning() << "rcc failed:" << rcc.error() << rcc.exitStatus() << rcc.exitCode()
+                   << rcc.readAllStandardOutput() << rcc.readAllStandardError();
         return QString();
     }
     return output;
