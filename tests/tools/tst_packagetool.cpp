@@ -181,7 +181,6 @@ private slots:
             QTest::newRow(name) << changed << previousTag << arguments << expected;
         };
         const QByteArray digest = completeFiles().value("firmware.md5").mid(13);
-        add("clean", {}, "", {}, {});
         add("md5 of another image", { { "firmware.md5", "firmware.bin " + QByteArray(32, 'a') } },
             "", {},
             { "firmware.md5:1: error: names the MD5 " + QByteArray(32, 'a')
@@ -190,22 +189,22 @@ private slots:
             { "firmware.md5:1: error: names no MD5" });
         add("firmware of 4 GiB", { { "firmware.bin", "sparse" } }, "", {},
             { "firmware.bin: error: is 4294967296 bytes" });
-        const QStringList ids = wizardTextIds();
-        add("a language lacks a text", { { "de_DE.qm", qm(ts("de_DE", ids.mid(1))) } }, "", {},
-            { "de_DE.qm: error: no text for \"id-application-title\"" });
-        add("a language drops a %1",
+        // The checker's findings on what was packed, and the builder's own, side by side.
+        add("a language lacks a text and drops a %1, a stray file, no previous package",
             { { "en_US.qm", qm(ts("en_US").replace("en_US id-page2-title", "%1 en_US")) },
-                { "de_DE.qm", qm(ts("de_DE")) } },
-            "", {}, { "de_DE.qm: error: the text for \"id-page2-title\" lacks the \"%1\"" });
+                { "de_DE.qm", qm(ts("de_DE", wizardTextIds().mid(1))) },
+                { "old/data.rcc", "an earlier package" } },
+            "-", { "--strict" },
+            { "de_DE.qm: error: no text for \"id-application-title\"",
+                "de_DE.qm: error: the text for \"id-page2-title\" lacks the \"%1\"",
+                "old/data.rcc: error: is not read by the updater",
+                "error: is no package with a tagged firmware" });
         add("previous older", {}, "3-1.0.0.1", {}, {});
         add("previous equal", {}, "3-1.0.0.2", {},
             { "firmware.bin: error: version 1.0.0.2 is not newer than 1.0.0.2 of the previous" });
         add("downgrade allowed, not other hardware", {}, "4-1.0.0.3", { "--allow-downgrade" },
             { "firmware.bin: error: is for hardware id 3, the previous release" });
         add("both allowed", {}, "4-1.0.0.3", { "--allow-downgrade", "--allow-other-hardware" }, {});
-        add("previous no package", {}, "-", {}, { "error: is no package with a tagged firmware" });
-        add("a file the updater never reads", { { "old/data.rcc", "an earlier package" } }, "",
-            { "--strict" }, { "old/data.rcc: error: is not read by the updater" });
         add("md5sum's list of the whole release",
             { { "firmware.md5",
                 QByteArray(32, 'a') + "  notes.txt\n" + digest + "  firmware.bin\n" } },
