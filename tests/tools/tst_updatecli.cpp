@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -119,38 +120,28 @@ void TestUpdateCli::run()
     if (how == "no-file")
         QVERIFY(QFile::remove(firmware) && QFile::copy(TARSEL_PACKAGED_FIRMWARE, leftover));
     const QByteArray before = contents(firmware);
-    // The flock(1) of util-linux holds the volume as a run of the wizard would.
-    QProcess holder;
-    const auto release = qScopeGuard([&] {
-        holder.kill();
-        holder.waitForFinished();
-    });
-    if (how == "locked") {
-        holder.start("flock", { simulator.volumePath(), "sh", "-c", "echo held; sleep 60" });
-        QVERIFY(holder.waitForReadyRead(10000));
-    }
-
+    // Held as a run of the wizard holds it, with flock on the volume's folder.
     const QByteArray volume = QFile::encodeName(simulator.volumePath());
-    bool mounted = false;
-    const auto unmount = qScopeGuard([&] {
-        if (mounted)
-            ::umount2(volume.constData(), MNT_DETACH);
+    const int held = ::open(volume, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(held >= 0 && (how != "locked" || ::flock(held, LOCK_EX) == 0));
+    const auto release = qScopeGuard([&] {
+        ::close(held);
+        if (how == "read-only")
+            ::umount2(volume, MNT_DETACH);
     });
     if (how == "read-only") {
         if (geteuid() != 0)
             QSKIP("a read-only mount needs root");
-        mounted = ::mount(volume, volume, nullptr, MS_BIND, nullptr) == 0;
-        QVERIFY(mounted);
-        QVERIFY(::mount(nullptr, volume, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0);
+        QVERIFY(::mount(volume, volume, nullptr, MS_BIND, nullptr) == 0
+            && ::mount(nullptr, volume, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0);
     }
 
     // The run log's folders do not exist yet: the program makes them.
     const QString logs = dir.filePath("state/TarselUpdater/logs");
-    if (how == "logs-link") {
-        QVERIFY(QDir().mkpath(dir.filePath("elsewhere"))
-            && QDir().mkpath(dir.filePath("state/TarselUpdater")));
-        QVERIFY(QFile::link(dir.filePath("elsewhere"), logs));
-    }
+    QVERIFY(how != "logs-link"
+        || (QDir().mkpath(dir.filePath("elsewhere"))
+            && QDir().mkpath(dir.filePath("state/TarselUpdater"))
+            && QFile::link(dir.filePath("elsewhere"), logs)));
 
     std::unique_ptr<QProcess> started(
         how.startsWith("stalled") ? new StalledReaderProcess : new QProcess);
