@@ -11,7 +11,7 @@ work=$(mktemp -d /tmp/tst_wizard.XXXXXX)
 cleanup() {
     if [ -n "${WIZARD_PID:-}" ]; then kill "$WIZARD_PID" 2>/dev/null || true; fi
     stop_screen_reader_bus
-    stop_window_manager
+    stop window_manager
     if [ -n "$readonly_volume" ]; then umount "$readonly_volume" || true; fi
     wizard_stop_xvfb
     rm -rf "$work"
@@ -31,24 +31,33 @@ export XDG_STATE_HOME=$work/state # the updater's run logs
 logs=$XDG_STATE_HOME/TarselUpdater/logs && mkdir -p "$logs"
 for n in 10 11 12 13 14 15 16 17 18; do touch "$logs/TarselUpdater-20200101-000000-0$n.log"; done
 
+# wait_for MESSAGE COMMAND...: until COMMAND succeeds, for ten seconds; then fails with MESSAGE.
+wait_for() {
+    for _ in $(seq 100); do "${@:2}" 2>/dev/null && return; sleep 0.1; done
+    fail "$1"
+}
+# stop VAR...: ends the processes whose pids the variables hold.
+stop() {
+    local var
+    for var; do
+        if [ -n "${!var:-}" ]; then kill "${!var}" 2>/dev/null || true; fi
+        printf -v "$var" ''
+    done
+}
 # A session bus and the accessibility bus beside it, as a desktop runs them for a screen reader.
 start_screen_reader_bus() {
     mkdir -p -m 700 "$work/run" && export XDG_RUNTIME_DIR=$work/run
     dbus-daemon --session --nofork --print-address=3 3>"$work/session-bus" 2>/dev/null &
     session_bus=$!
-    for _ in $(seq 50); do [ -s "$work/session-bus" ] && break; sleep 0.1; done
+    wait_for "no session bus" test -s "$work/session-bus"
     export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/session-bus")
     /usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
     bus_launcher=$!
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     # An application that starts before the launcher owns its name stays silent for good.
-    for _ in $(seq 100); do
-        dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-            org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null \
-            | grep -q 'boolean true' && return
-        sleep 0.1
-    done
-    fail "no accessibility bus"
+    wait_for "no accessibility bus" sh -c "dbus-send --session --print-reply \
+        --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner \
+        string:org.a11y.Bus | grep -q 'boolean true'"
 }
 # The launcher's bus starts the registry, which outlives them both unless stopped by its pid.
 stop_screen_reader_bus() {
@@ -56,59 +65,42 @@ stop_screen_reader_bus() {
     if [ -n "${bus_launcher:-}" ]; then
         bus=$(pgrep -P "$bus_launcher" || true)
         registry=$(for b in $bus; do pgrep -P "$b"; done || true)
-        kill $registry "$bus_launcher" 2>/dev/null || true
-        bus_launcher=
+        kill $registry 2>/dev/null || true
     fi
-    if [ -n "${session_bus:-}" ]; then kill "$session_bus" 2>/dev/null || true; fi
-    session_bus=
+    stop bus_launcher session_bus
     unset QT_LINUX_ACCESSIBILITY_ALWAYS_ON DBUS_SESSION_BUS_ADDRESS
 }
 # A screen reader's focus listener (tests/e2e/atspi_focus.py), writing to $work/focusN.
 start_focus_listener() {
     /usr/bin/python3 "$src/tests/e2e/atspi_focus.py" >"$work/focus$runs" 2>&1 &
     focus_listener=$!
-    for _ in $(seq 100); do grep -q listening "$work/focus$runs" && return; sleep 0.1; done
-    fail "the focus listener did not register"
-}
-stop_focus_listener() {
-    if [ -n "${focus_listener:-}" ]; then kill "$focus_listener" 2>/dev/null || true; fi
-    focus_listener=
+    wait_for "the focus listener did not register" grep -q listening "$work/focus$runs"
 }
 # As every desktop runs one: with it, focus and key delivery differ.
 start_window_manager() {
     [ -n "${window_manager:-}" ] && return
     openbox --sm-disable >/dev/null 2>&1 &
     window_manager=$!
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return
-        sleep 0.1
-    done
-    fail "openbox did not start"
-}
-stop_window_manager() {
-    if [ -n "${window_manager:-}" ]; then kill "$window_manager" 2>/dev/null || true; fi
-    window_manager=
+    wait_for "openbox did not start" sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
 }
 # display GEOMETRY: an X server of that size, restarted when the last one differs.
 display() {
     [ "$1" = "$screen" ] && return
-    stop_window_manager && wizard_stop_xvfb && wizard_start_xvfb "$1" && screen=$1
+    stop window_manager && wizard_stop_xvfb && wizard_start_xvfb "$1" && screen=$1
 }
 
 # reads PATTERN...: fails unless each pattern matches one of the objects a screen reader finds
 # (tests/e2e/atspi_names.py), "%1" standing for any text.
 # Asks again for a few seconds: under load the tree can lag behind the page's settled line.
 reads() {
-    local objects line pattern found missing
+    local objects line pattern missing
     for _ in $(seq 8); do
         objects=$(timeout 20 /usr/bin/python3 "$src/tests/e2e/atspi_names.py" TarselUpdater)
         missing=
-        for pattern in "$@"; do
-            found=
-            while IFS= read -r line; do
-                if [[ $line == ${pattern//%1/*} ]]; then found=1; fi
-            done <<<"$objects"
-            [ -n "$found" ] || missing=$pattern
+        for pattern; do
+            while IFS= read -r line; do [[ $line == ${pattern//%1/*} ]] && continue 2; done \
+                <<<"$objects"
+            missing=$pattern
         done
         [ -z "$missing" ] && return
         sleep 0.3
@@ -119,6 +111,8 @@ reads() {
 sum() { { md5sum <"$1"; } 2>/dev/null || echo absent; }
 shown() { grep -q "tarsel.ui: shown $1.qml" "$WIZARD_LOG"; }
 has() { [[ " $how " == *" $1 "* ]]; }
+# value NAME: the VALUE of the walk's NAME-VALUE, or nothing.
+value() { [[ " $how " =~ \ $1-([^ ]*) ]] && echo "${BASH_REMATCH[1]}" || true; }
 # click PAGE X Y [SECONDS [TIMES]]: at a distance from the window's bottom-right corner once the
 # page has settled; with SECONDS, TIMES clicks (two unless given) that far apart.
 click() {
@@ -145,13 +139,13 @@ press() { wizard_wait_settled "$1" && wizard_key Return; }
 walk() {
     name=$1 how=${*:5}
     local tag=$2 lang=$3 code=$4 program=$bin/TarselUpdater args=() firmware before title
-    local geometry=${how#*display-}
-    [[ $how == *display-* ]] && geometry=${geometry%% *} || geometry=1280x1024
-    display "$geometry"
+    local held double triple geometry
+    held=$(value held) double=$(value double-click) triple=$(value triple-click)
+    geometry=$(value display) && display "${geometry:-1280x1024}"
     # Qt takes 144 dpi for a scale of 1.5 and rounds it to 2.
     if has scale-150; then xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	144"
     else xprop -root -remove RESOURCE_MANAGER; fi
-    if has wm; then start_window_manager; else stop_window_manager; fi
+    if has wm; then start_window_manager; else stop window_manager; fi
     # Remote X without indirect GLX: the server claims OpenGL, but no context can be created.
     if has no-gl; then export LIBGL_ALWAYS_INDIRECT=1; else unset LIBGL_ALWAYS_INDIRECT; fi
     wizard_simulate "$work/sim$((++runs))" "$tag"
@@ -171,14 +165,9 @@ walk() {
         wizard_start "$program" "$work/log$runs" "${args[@]}"
     # The title from the language's catalogue, or from English.
     local ts=$src/package/translations/$lang.ts && [ -f "$ts" ] || ts=${ts%/*}/en_US.ts
-    title=$(sed -n '/id-application-title/,/message>/s/.*<translation>\(.*\)<.*/\1/p' "$ts")
-    [ "$(xdotool getwindowname "$WIZARD_WINDOW")" = "$title" ] || fail "window title"
     text() { sed -n "/\"$1\"/,/message>/s/.*<translation>\(.*\)<.*/\1/p" "$ts"; }
-    local held=${how#*held-} double=${how#*double-click-} triple=${how#*triple-click-}
-    held=${held%% *} double=${double%% *} triple=${triple%% *}
-    [[ $how == *held-* ]] || held=
-    [[ $how == *double-click-* ]] || double=
-    [[ $how == *triple-click-* ]] || triple=
+    [ "$(xdotool getwindowname "$WIZARD_WINDOW")" = "$(text id-application-title)" ] ||
+        fail "window title"
     if [[ $how == *display-* ]]; then
         # The window and its frame on the screen, also where the pages are taller than it.
         local frame left right top bottom x y width height
@@ -262,7 +251,7 @@ walk() {
             title=$(text $id) && piece=${title%%%1*} && piece=${piece:-${title#*%1}}
             grep -q -F "$piece" "$focus" || fail "no focus announces \"$title\": $(cat "$focus")"
         done
-        stop_focus_listener
+        stop focus_listener
     fi
     stop_screen_reader_bus
 }
