@@ -58,7 +58,7 @@ void TestUpdateCli::run_data()
     // The volume's firmware ("packaged": the package's own; empty: never powered on).
     QTest::addColumn<QString>("tag");
     QTest::addColumn<QStringList>("options");
-    // read-only, interrupt, signals when writing, no-file (and what an interrupted write left),
+    // read-only, interrupt, no-file (and what an interrupted write left), signals when writing,
     // locked (by another), stalled, logs-link, full disk
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("exitCode");
@@ -78,10 +78,9 @@ void TestUpdateCli::run_data()
     // Core takes an option it does not know for "force mode off"; ours must not reach it.
     add("force mode beside our options", "4-1.0.0.1", "--json --timeout 20 --force-mode", "", 0,
         updated);
-    add("recovery of a missing firmware.bin", "3-1.0.0.1", "--json --recover", "no-file", 0,
-        updated);
     // Ctrl+C, a supervisor's stop, a dropped session and Ctrl+\ do not cut the write short.
-    add("interrupted once writing", "3-1.0.0.1", "--json", "signals when writing", 0, updated);
+    add("recovery of a missing firmware.bin, interrupted once writing", "3-1.0.0.1",
+        "--json --recover", "no-file, signals when writing", 0, updated);
     add("read-only volume", "3-1.0.0.1", "--json", "read-only", 15,
         "package waiting found checked writing result");
     add("not found in time, the logs folder a link", "", "--timeout 1", "logs-link", 11,
@@ -117,7 +116,7 @@ void TestUpdateCli::run()
     QVERIFY2(simulator.create(simulated), qPrintable(simulator.errorString()));
     const QString firmware = simulator.volumePath() + "/firmware.bin";
     const QString leftover = simulator.volumePath() + "/firmware.new";
-    if (how == "no-file")
+    if (how.startsWith("no-file"))
         QVERIFY(QFile::remove(firmware) && QFile::copy(TARSEL_PACKAGED_FIRMWARE, leftover));
     const QByteArray before = contents(firmware);
     // Held as a run of the wizard holds it, with flock on the volume's folder.
@@ -205,7 +204,7 @@ void TestUpdateCli::run()
     QCOMPARE(after == contents(TARSEL_PACKAGED_FIRMWARE), exitCode == 0 || tag == "packaged");
     if (exitCode != 0)
         QCOMPARE(after, before);
-    QCOMPARE(QFile::exists(leftover), exitCode != 0 && how == "no-file");
+    QCOMPARE(QFile::exists(leftover), exitCode != 0 && how.startsWith("no-file"));
 
     // Every run that got its package leaves a log, named after the program, in folders of the
     // user's alone; a logs folder that is a link is not followed, and the console says so once.
@@ -241,15 +240,11 @@ void TestUpdateCli::run()
     const int firstProgress = names.indexOf("progress"),
               lastProgress = names.lastIndexOf("progress");
     QCOMPARE(firstProgress >= 0, events.contains("written"));
-    if (firstProgress >= 0) {
-        QVERIFY(
-            firstProgress > names.indexOf("writing") && lastProgress < names.indexOf("written"));
-        const QJsonObject last = objects.at(lastProgress);
-        QCOMPARE(last.value("verified").toDouble(), last.value("total").toDouble());
-        objects.erase(objects.begin() + firstProgress, objects.begin() + lastProgress + 1);
-        names.erase(names.begin() + firstProgress, names.begin() + lastProgress + 1);
-    }
-    QCOMPARE(names, events);
+    QVERIFY(firstProgress < 0
+        || (firstProgress > names.indexOf("writing") && lastProgress < names.indexOf("written")
+            && objects.at(lastProgress).value("verified")
+                == objects.at(lastProgress).value("total")));
+    QCOMPARE(QStringList(names).filter(QRegularExpression("^(?!progress$)")), events);
     const auto field = [&](const char *event, const char *name) {
         return objects.value(names.indexOf(event)).value(name);
     };
@@ -261,9 +256,9 @@ void TestUpdateCli::run()
         // Read from the tag also where the hardware refuses it: the ids say why. Null without one.
         QCOMPARE(QString::number(field("checked", "installedHardware").toInt(-1)) + ' '
                 + field("checked", "installed").toString("null"),
-            how == "no-file" || exitCode == 16 ? "-1 null"
-                : tag == "packaged"            ? "3 1.0.0.2"
-                                               : QString(tag).replace('-', ' '));
+            how.startsWith("no-file") || exitCode == 16 ? "-1 null"
+                : tag == "packaged"                     ? "3 1.0.0.2"
+                                                        : QString(tag).replace('-', ' '));
     }
     const QMap<int, QString> errors { { 0, "NoError" }, { 14, "FirmwareSame_FWError" },
         { 16, "UpdateRunningError" } };
