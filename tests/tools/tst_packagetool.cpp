@@ -19,7 +19,6 @@ Run tool(const QStringList &arguments, const QStringList &environment = {},
     QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
     for (const QString &variable : environment)
         variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
-    variables.remove(environment.contains("QT_QPA_PLATFORM=") ? "QT_QPA_PLATFORM" : QString());
     process.setProcessEnvironment(variables);
     if (!outputFile.isEmpty())
         process.setStandardOutputFile(outputFile);
@@ -234,12 +233,12 @@ private slots:
         if (changed.value("firmware.bin") == "sparse")
             QVERIFY(QFile::resize(source + "/firmware.bin", maxFirmwareSize + 1));
         TestPackage previous;
-        if (previousTag == "-")
-            arguments << "--previous" << write(work.path(), { { "old.rcc", "x" } }) + "/old.rcc";
-        else if (!previousTag.isEmpty())
-            previous.setFirmware(TestPackage::firmware(previousTag));
-        if (!previousTag.isEmpty() && previousTag != "-")
-            arguments << "--previous" << previous.build();
+        previous.setFirmware(TestPackage::firmware(previousTag));
+        if (!previousTag.isEmpty())
+            arguments << "--previous"
+                      << (previousTag == "-"
+                                 ? write(work.path(), { { "old.rcc", "x" } }) + "/old.rcc"
+                                 : previous.build());
         const QString output = work.filePath("data.rcc");
         // The staged copy goes to TMPDIR, which must be empty again whatever happened.
         QVERIFY(QDir().mkpath(work.filePath("tmp")));
