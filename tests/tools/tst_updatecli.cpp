@@ -16,32 +16,6 @@ QByteArray contents(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("absent");
 }
-
-// Standard output into a pipe that is full and never read: a reader that stalled.
-class StalledReaderProcess : public QProcess
-{
-public:
-    StalledReaderProcess()
-    {
-        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        const QByteArray page(4096, 'x');
-        while (::write(fds[1], page.constData(), size_t(page.size())) > 0) { }
-        fcntl(fds[1], F_SETFL, 0);
-    }
-    ~StalledReaderProcess() override
-    {
-        waitForFinished();
-        for (int fd : fds)
-            ::close(fd);
-    }
-
-protected:
-    void setupChildProcess() override { dup2(fds[1], STDOUT_FILENO); }
-
-private:
-    int fds[2] = { -1, -1 };
-};
 } // namespace
 
 class TestUpdateCli : public QObject
@@ -142,9 +116,20 @@ void TestUpdateCli::run()
             && QDir().mkpath(dir.filePath("state/TarselUpdater"))
             && QFile::link(dir.filePath("elsewhere"), logs)));
 
-    std::unique_ptr<QProcess> started(
-        how.startsWith("stalled") ? new StalledReaderProcess : new QProcess);
-    QProcess &process = *started;
+    // Standard output into a pipe that is full and never read: a reader that stalled.
+    int stalled[2] = { -1, -1 };
+    const auto closeStalled = qScopeGuard([&stalled] {
+        for (int fd : stalled)
+            ::close(fd);
+    });
+    QProcess process;
+    if (how.startsWith("stalled")) {
+        const char page[4096] = {};
+        QVERIFY(pipe2(stalled, O_CLOEXEC | O_NONBLOCK) == 0);
+        while (::write(stalled[1], page, sizeof page) > 0) { }
+        // Opened anew, the pipe's end blocks.
+        process.setStandardOutputFile(QString("/proc/self/fd/%1").arg(stalled[1]));
+    }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *display : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         environment.remove(display);
