@@ -81,7 +81,7 @@ class TestPackageTool : public QObject
 private slots:
     void checkNamesEachFault_data()
     {
-        QTest::addColumn<QString>("file"); // "tag": firmware.bin tagged so, and in device.xml
+        QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("content"); // null: removed
         QTest::addColumn<QStringList>("expected"); // a piece of each line; nothing else may come
         const auto add = [](const char *name, const QString &file, const QByteArray &content,
@@ -106,14 +106,15 @@ private slots:
         add("untagged", "firmware.bin", QByteArray(99, 'x'), { "firmware.bin: error: no version" });
         add("tag ended by 0D 0A", "firmware.bin", QByteArray(200, 'x') + "Ver:3-1.0.0.2\x0d\x0a",
             { "(line feed, then carriage return); it ends with 0D 0A" });
-        add("hardware id not decimal", "tag", "x3-1.0.0.2",
+        add("hardware id not decimal", "firmware.bin", TestPackage::firmware("x3-1.0.0.2"),
             { "error: the hardware id \"x3\" of the tag \"x3-1.0.0.2\" is not a decimal" });
-        add("two groups", "tag", "3-1.2",
-            { "the version \"1.2\" has 2 groups, not four: the updater shows it as 1.2.0.0" });
-        add("decimal reading differs", "tag", "3-2.10.0.0",
-            { "shows the version \"2.10.0.0\" as 2.16.0.0" });
-        add("device.xml version differs", "firmware.bin", TestPackage::firmware("3-1.0.0.3"),
-            { "firmware version \"1.0.0.2\" differs from the version \"1.0.0.3\"" });
+        add("two groups", "firmware.bin", TestPackage::firmware("3-1.2"),
+            { "the version \"1.2\" has 2 groups, not four: the updater shows it as 1.2.0.0",
+                "device.xml:4: warning: firmware version \"1.0.0.2\" differs from the version "
+                "\"1.2\"" });
+        add("decimal reading differs", "firmware.bin", TestPackage::firmware("3-2.10.0.0"),
+            { "shows the version \"2.10.0.0\" as 2.16.0.0",
+                "differs from the version \"2.10.0.0\"" });
         const QByteArray digest = completeFiles().value(md5).mid(13);
         add("checksum and a line break", md5, "firmware.bin " + digest + "\n",
             { "firmware.md5:1: error: ends with a line break" });
@@ -138,12 +139,9 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QStringList, expected);
         Files files = completeFiles();
-        if (file == "tag")
-            files["device.xml"].replace("1.0.0.2", content.mid(content.indexOf('-') + 1));
-        if (file == "tag" || (file == "firmware.bin" && !content.isNull())) {
-            const QByteArray image = file == "tag" ? TestPackage::firmware(content) : content;
-            files.insert("firmware.bin", image);
-            files.insert("firmware.md5", TestPackage::md5Line(image));
+        if (file == "firmware.bin" && !content.isNull()) {
+            files.insert(file, content);
+            files.insert("firmware.md5", TestPackage::md5Line(content));
         } else if (file.contains('>')) { // moved there
             files.insert(file.section('>', 1), files.take(file.section('>', 0, 0)));
         } else if (!file.isEmpty()) {
