@@ -49,10 +49,7 @@ struct Armed
 
 int sim(const QString &command, const QString &dir)
 {
-    QProcess process;
-    process.start(TARSEL_SIM_PATH, command.split(' ').replaceInStrings("DIR", dir));
-    process.waitForFinished(30000);
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QProcess::execute(TARSEL_SIM_PATH, command.split(' ').replaceInStrings("DIR", dir));
 }
 } // namespace
 
@@ -226,11 +223,15 @@ private slots:
             || mount("tarsel", v, "tmpfs", 0, "size=1m") != 0)
             QSKIP("needs root and a private mount namespace");
         const auto unmount = qScopeGuard([&] { umount2(v, MNT_DETACH); });
-        struct stat info = {};
-        QCOMPARE(stat(v, &info), 0);
         FakeSysfs sys(work.filePath("sys"));
-        QVERIFY(sys.addUsbDisk(
-            "1-2", "1a2b\n", "3c4d\n", "sdx", major(info.st_dev), minor(info.st_dev), true, 0));
+        // The product's disk is the tmpfs's device number, as it is now.
+        const auto plugged = [&](const char *port, const char *name) {
+            struct stat info = {};
+            return stat(v, &info) == 0
+                && sys.addUsbDisk(port, "1a2b\n", "3c4d\n", name, major(info.st_dev),
+                    minor(info.st_dev), true, 0);
+        };
+        QVERIFY(plugged("1-2", "sdx"));
         qputenv("TARSEL_SYSFS_ROOT", enc(sys.root()));
         qunsetenv("TARSEL_MOUNTINFO");
 
@@ -244,11 +245,7 @@ private slots:
         // Undone and redone between two reads: the kernel may hand out the same id and device
         // number again, and the table's line reads as before. A mount nonetheless.
         QVERIFY(umount2(v, 0) == 0 && mount("tarsel", v, "tmpfs", 0, "size=1m") == 0);
-        struct stat again = {};
-        QVERIFY(stat(v, &again) == 0
-            && sys.addUsbDisk(
-                "1-3", "1a2b\n", "3c4d\n", "sdy", major(again.st_dev), minor(again.st_dev), true, 0)
-            && changed.wait(5000));
+        QVERIFY(plugged("1-3", "sdy") && changed.wait(5000));
         QCOMPARE(QList<QVariantList>(armed->detected), QList<QVariantList> { { volume + '/' } });
     }
 };
