@@ -100,7 +100,6 @@ private slots:
         const QByteArray p = m(35, "8:17", "/m/T");
         const QStringList yes { "/m/T/" }, no { "" };
         add("partition mounted", { p }, yes);
-        add("whole-disk file system", { m(35, "8:16", "/m/T", "/dev/sdb") }, yes);
         add("anonymous number, by source", { m(35, "0:52", "/m/T") }, yes);
         // Each refused line would win over the product's last one (a later point) if taken.
         add("not the product: a stick, a fixed disk, non-USB, a subfolder, links leaving the root",
@@ -132,8 +131,8 @@ private slots:
         add("reused id and point, other device", { m(35, "8:33", "/m/T", "/dev/sdc1"), p },
             { "", "/m/T/" });
         add("same mount under a new id", { p, m(36, "8:17", "/m/T") }, { "/m/T/", "/m/T/" });
-        add("several at once, the last wins",
-            { m(35, "8:17", "/m/A") + m(36, "8:17", "/m/C") + m(37, "8:16", "/m/B", "/dev/sdb") },
+        add("several at once, the last point wins, on the whole disk",
+            { m(35, "8:17", "/m/A") + m(36, "8:16", "/m/C", "/dev/sdb") + m(37, "8:17", "/m/B") },
             { "/m/C/" });
         // Losing the table for a moment must not make the mounts present at start arrive again.
         add("table deleted and restored", { QByteArray(), p, p + m(36, "8:17", "/z") },

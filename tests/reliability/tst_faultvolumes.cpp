@@ -40,7 +40,6 @@ private slots:
         QTest::addRow("read-only after the delete") << "create-erofs@288 64 256 none";
         // A failed write removes its part: only a complete image ever takes the name.
         QTest::addRow("full after the delete") << "write-enospc@288 64 256 none";
-        QTest::addRow("64 KiB fit after the delete") << "write-64k@288 64 256 none";
         QTest::addRow("full beside the old") << "write-64k 64 256 old";
         QTest::addRow("sync fails") << "fsync-eio 64 3072 old";
         QTest::addRow("folder sync fails") << "fsyncdir-eio 64 3072 old";
