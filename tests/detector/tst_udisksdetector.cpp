@@ -22,16 +22,6 @@ int run(const QString &program, const QStringList &arguments, QString *out = nul
     return process.exitCode();
 }
 
-bool waitFor(const std::function<bool()> &condition)
-{
-    for (int i = 0; i < 500; ++i) {
-        if (condition())
-            return true;
-        QTest::qWait(20);
-    }
-    return false;
-}
-
 bool busHas(const QString &name)
 {
     QString out;
@@ -150,13 +140,14 @@ private slots:
             QFile::remove(services.leftovers.last());
             QVERIFY(QDir().mkpath("/run/dbus")
                 && services.start("dbus-daemon", { "--system", "--nofork", "--nopidfile" }));
-            QVERIFY2(waitFor([] { return busHas("org.freedesktop.DBus"); }), "no system bus");
+            QVERIFY2(QTest::qWaitFor([] { return busHas("org.freedesktop.DBus"); }, 10000),
+                "no system bus");
         }
         if (!QFileInfo::exists("/run/udev/control")) {
             if (!QFileInfo::exists("/run/udev"))
                 services.leftovers << "/run/udev";
             if (!services.start("/lib/systemd/systemd-udevd", {})
-                || !waitFor([] { return QFileInfo::exists("/run/udev/control"); }))
+                || !QTest::qWaitFor([] { return QFileInfo::exists("/run/udev/control"); }, 10000))
                 QSKIP("systemd-udevd cannot start here (scripts/deps.sh installs udev)");
             // Devices present before udevd stay unknown to it without their add events.
             QCOMPARE(run("udevadm", { "trigger", "--action=add", "--subsystem-match=block" }), 0);
@@ -164,7 +155,7 @@ private slots:
         }
         if (!busHas("org.freedesktop.UDisks2")
             && !(services.start("/usr/libexec/udisks2/udisksd", { "--no-debug" })
-                && waitFor([] { return busHas("org.freedesktop.UDisks2"); })))
+                && QTest::qWaitFor([] { return busHas("org.freedesktop.UDisks2"); }, 10000)))
             QSKIP("udisksd cannot start here (scripts/deps.sh installs udisks2)");
         qunsetenv("TARSEL_MOUNTINFO");
         qputenv("TARSEL_MOUNT_GRACE_MS", "300");
@@ -221,11 +212,13 @@ private slots:
         if (scenario == MountedAtStart) {
             QVERIFY(!(product = attach("product", true)).isEmpty());
             QCOMPARE(run("mount", { "/dev/" + product, byHand }), 0);
-            QVERIFY(waitFor([&] {
-                QString out;
-                run("udisksctl", { "info", "-b", "/dev/" + product }, &out);
-                return out.contains(byHand);
-            }));
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    QString out;
+                    run("udisksctl", { "info", "-b", "/dev/" + product }, &out);
+                    return out.contains(byHand);
+                },
+                10000));
         }
         if (scenario == StalledBus)
             QCOMPARE(::kill(pid_t(bus), SIGSTOP), 0);
@@ -242,7 +235,7 @@ private slots:
         case UDisksRestarted:
             QTest::qWait(500); // UDisks2's first answer
             QCOMPARE(::kill(pid_t(udisksd), SIGTERM), 0);
-            QVERIFY(waitFor([] { return !busHas("org.freedesktop.UDisks2"); }));
+            QVERIFY(QTest::qWaitFor([] { return !busHas("org.freedesktop.UDisks2"); }, 10000));
             QVERIFY(!(product = attach("product", true)).isEmpty());
             QTest::qWait(500);
             QVERIFY(services.start("/usr/libexec/udisks2/udisksd", { "--no-debug" }));
@@ -309,10 +302,12 @@ private slots:
         const QString product = attach("product", true);
         QVERIFY(!product.isEmpty());
         QStringList points; // UDisks2 takes the device in after the attach returns
-        QVERIFY(waitFor([&] {
-            return run("udisksctl", { "mount", "-b", "/dev/" + product }) == 0
-                && !(points = mountsOf(product)).isEmpty();
-        }));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return run("udisksctl", { "mount", "-b", "/dev/" + product }) == 0
+                    && !(points = mountsOf(product)).isEmpty();
+            },
+            10000));
         QFile held(points.at(0) + "/held");
         QVERIFY(held.open(QIODevice::WriteOnly));
         QString reason;
@@ -321,7 +316,7 @@ private slots:
             points.at(0) + '/', &context, [&](DeviceDetector::Release release, const QString &why) {
                 reason = release == DeviceDetector::Release::Refused ? why : "not refused";
             });
-        QVERIFY(waitFor([&] { return !reason.isEmpty(); }));
+        QVERIFY(QTest::qWaitFor([&] { return !reason.isEmpty(); }, 10000));
         QVERIFY2(reason.contains("busy"), qPrintable(reason));
         QCOMPARE(mountsOf(product).size(), 1);
     }
