@@ -123,14 +123,6 @@ click() {
     xdotool mousemove --window "$WIZARD_WINDOW" $((WIDTH - $2)) $((HEIGHT - $3)) click 1 \
         ${4:+"${more[@]}"}
 }
-# With TARSEL_WIZARD_SHOTS set, a picture of the whole screen into that folder, on the walks
-# with a screen of their own.
-shot() {
-    if [ -n "${TARSEL_WIZARD_SHOTS:-}" ] && [[ $how == *display-* ]]; then
-        wizard_wait_settled "$1" && sleep 0.5
-        import -window root "$TARSEL_WIZARD_SHOTS/$(tr -cs 'A-Za-z0-9' - <<<"${name%%,*}")$1.png"
-    fi
-}
 press() { wizard_wait_settled "$1" && wizard_key Return; }
 
 # walk NAME TAG LANG CODE [mouse|held-KEY|double-click-SECONDS|triple-click-SECONDS|no-file|
@@ -183,7 +175,6 @@ walk() {
     fi
     for page in 1 2 3; do
         [ "$(wizard_wait_page Page$page)" = 0 ] || fail "Page$page"
-        shot Page$page
         # The Next buttons' centres; Return on Page 3 must not reach Page 2's hidden Next.
         if [ -n "$held" ] && [ $page = 1 ]; then
             # Long enough for the server's key repeat to start and land on Page 2's Next.
@@ -211,7 +202,6 @@ walk() {
         wizard_wait_page Page4 >/dev/null
         reads "progress bar|$(text id-page4-progress-value)||" "image|$(text id-page4-image)||"
     fi
-    if [ "$code" = 0 ]; then shot Page4; fi
     # A successful write shows its progress for five seconds.
     [ "$(wizard_wait_page Page5 15)" = "$code" ] || fail "error code"
     if has too-late; then wizard_plug && sleep 0.5; fi
@@ -223,7 +213,6 @@ walk() {
         reads "image|$(text id-page5-image-success)||" \
             "push button|$(text id-page5-quit)|$(text id-page5-title-successful)%1|focused"
     fi
-    shot Page5
     if has mouse; then click Page5 63 83; else press Page5; fi
     timeout 10 tail --pid="$WIZARD_PID" -f /dev/null && wizard_wait_exit && WIZARD_PID=
     [ "$WIZARD_EXIT" = 0 ] || fail "exit code $WIZARD_EXIT"
@@ -244,10 +233,8 @@ walk() {
     if has no-gl; then grep -q "software renderer" "$WIZARD_LOG" || fail "no renderer warning"; fi
     # Each page's title, and with it its description, is read as the page takes the focus.
     if has focus-listener; then
-        local focus=$work/focus$runs result=id-page5-title-successful piece
-        [ "$code" = 4 ] && result=id-page5-title-uptodate
-        for id in id-page1-title id-page2-title id-page3-title id-page4-title $result; do
-            [ "$code" != 0 ] && [ $id = id-page4-title ] && continue
+        local focus=$work/focus$runs piece
+        for id in id-page{1,2,3,4}-title id-page5-title-successful; do
             title=$(text $id) && piece=${title%%%1*} && piece=${piece:-${title#*%1}}
             grep -q -F "$piece" "$focus" || fail "no focus announces \"$title\": $(cat "$focus")"
         done
