@@ -243,14 +243,6 @@ walk() {
     stop_screen_reader_bus
 }
 
-# Without a display the offscreen platform claims OpenGL and cannot create a context.
-name="offscreen without OpenGL"
-env -u DISPLAY QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="tarsel.ui.debug=true" \
-    "$bin/TarselUpdater" >"$work/offscreen.log" 2>&1 &
-WIZARD_PID=$! WIZARD_LOG=$work/offscreen.log
-wizard_wait_page Page1 >/dev/null && grep -q "software renderer" "$WIZARD_LOG" || fail "Page1"
-kill "$WIZARD_PID" && wizard_wait_exit && WIZARD_PID=
-
 walk "older firmware replaced, by mouse, in German, without OpenGL, read by a screen reader" \
     3-1.0.0.1 de_DE 0 mouse no-gl screen-reader
 walk "the packaged firmware is up to date, Japanese falls back to English, Space held on Page 1" \
