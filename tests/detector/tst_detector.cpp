@@ -49,10 +49,7 @@ struct Armed
 
 int sim(const QString &command, const QString &dir)
 {
-    QProcess process;
-    process.start(TARSEL_SIM_PATH, command.split(' ').replaceInStrings("DIR", dir));
-    process.waitForFinished(30000);
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QProcess::execute(TARSEL_SIM_PATH, command.split(' ').replaceInStrings("DIR", dir));
 }
 } // namespace
 
@@ -103,26 +100,27 @@ private slots:
         const QByteArray p = m(35, "8:17", "/m/T");
         const QStringList yes { "/m/T/" }, no { "" };
         add("partition mounted", { p }, yes);
-        add("whole-disk file system", { m(35, "8:16", "/m/T", "/dev/sdb") }, yes);
         add("anonymous number, by source", { m(35, "0:52", "/m/T") }, yes);
-        add("unrelated stick", { m(35, "8:33", "/m/T", "/dev/sdc1") }, no);
-        add("fixed disk with the product's ids", { m(35, "8:49", "/m/T", "/dev/sdd1") }, no);
-        add("non-USB disk", { m(35, "259:3", "/home", "/dev/nvme0n1p3") }, no);
-        add("bind mount of a subfolder", { m(35, "8:17", "/m/T", "/dev/sdb1", "/sub") }, no);
-        add("number link leaving the root", { m(35, "65:1", "/m/T", "none") }, no);
-        add("name link leaving the root", { m(35, "0:51", "/m/T", "/dev/sdz1") }, no);
-        // The last one an escaped backslash before digits.
-        add("every escape", { m(35, "8:17", "/m/A\\040B\\011C\\012D\\134E\\134040") },
-            { "/m/A B\tC\nD\\E\\040/" });
-        add("not an escape stays", { m(35, "8:17", "/m/a\\x\\9\\400\\04") },
-            { "/m/a\\x\\9\\400\\04/" });
-        add("UTF-8 mount point", { m(35, "8:17", "/m/\xc3\x9c") }, { "/m/\u00dc/" });
-        add("no optional fields", { "35 27 8:17 / /m/T rw - vfat /dev/sdb1 rw\n" }, yes);
-        add("several optional fields",
-            { "35 27 8:17 / /m/T rw shared:5 master:1 unbindable - vfat /dev/sdb1 rw\n" }, yes);
-        add("bad line before a good one", { "35 27 8:17 / /m/X rw - vfat\n" + p }, yes);
-        add("separator too late", { "35 27 8:17 / /m/T rw a b c d e - vfat\n" }, no);
-        add("escaped zero byte in the point", { m(35, "8:17", "/m/T\\000b") }, no);
+        // Each refused line would win over the product's last one (a later point) if taken.
+        add("not the product: a stick, a fixed disk, non-USB, a subfolder, links leaving the root",
+            { m(31, "8:33", "/m/U", "/dev/sdc1") + m(32, "8:49", "/m/V", "/dev/sdd1")
+                + m(33, "259:3", "/m/W", "/dev/nvme0n1p3")
+                + m(34, "8:17", "/m/X", "/dev/sdb1", "/sub") + m(36, "65:1", "/m/Y", "none")
+                + m(37, "0:51", "/m/Z", "/dev/sdz1") + p },
+            yes);
+        add("unreadable lines: too short, separator too late, an escaped zero byte",
+            { "31 27 8:17 / /m/X rw - vfat\n"
+              "32 27 8:17 / /m/Y rw a b c d e - vfat\n"
+                + m(33, "8:17", "/m/Z\\000b") + p },
+            yes);
+        // Then an escaped backslash before digits, and escapes cut short at the end.
+        add("UTF-8, every escape, not an escape",
+            { m(35, "8:17", "/m/\xc3\x9c\\040B\\011C\\012D\\134E\\134040\\x\\9\\400\\04") },
+            { "/m/\u00dc B\tC\nD\\E\\040\\x\\9\\400\\04/" });
+        add("no optional fields, then several",
+            { "35 27 8:17 / /m/A rw - vfat /dev/sdb1 rw\n",
+                "36 27 8:17 / /m/B rw shared:5 master:1 unbindable - vfat /dev/sdb1 rw\n" },
+            { "/m/A/", "/m/B/" });
         add("present at start, then remounted", { m(35, "8:17", "/m/T", "/dev/sdb1", "/", "ro") },
             no, "0x1a2b 0x3c4d", p);
         add("known mount, then another stick", { p, p + m(36, "8:33", "/m/S", "/dev/sdc1") },
@@ -133,8 +131,8 @@ private slots:
         add("reused id and point, other device", { m(35, "8:33", "/m/T", "/dev/sdc1"), p },
             { "", "/m/T/" });
         add("same mount under a new id", { p, m(36, "8:17", "/m/T") }, { "/m/T/", "/m/T/" });
-        add("several at once, the last wins",
-            { m(35, "8:17", "/m/A") + m(36, "8:17", "/m/C") + m(37, "8:16", "/m/B", "/dev/sdb") },
+        add("several at once, the last point wins, on the whole disk",
+            { m(35, "8:17", "/m/A") + m(36, "8:16", "/m/C", "/dev/sdb") + m(37, "8:17", "/m/B") },
             { "/m/C/" });
         // Losing the table for a moment must not make the mounts present at start arrive again.
         add("table deleted and restored", { QByteArray(), p, p + m(36, "8:17", "/z") },
@@ -169,21 +167,15 @@ private slots:
     {
         QTemporaryDir root;
         const QString v = root.filePath("v"), file = v + "/firmware.bin";
-        QVERIFY(QDir().mkpath(v) && QFile::link(v, root.filePath("alias")));
-        QFile(v + "/real.bin").open(QIODevice::WriteOnly);
-        const auto found = [&v](const QString &mount = QString()) {
-            return Device(mount.isEmpty() ? v + '/' : mount).firmwareFilePath();
-        };
-        QCOMPARE(found(), QString());
-        QVERIFY(QFile::link(v + "/real.bin", file));
-        QCOMPARE(found(), QString());
-        QVERIFY(QFile::remove(file));
-        QVERIFY(QDir().mkpath(file));
-        QCOMPARE(found(), QString());
-        QVERIFY(QDir().rmdir(file) && QFile(file).open(QIODevice::WriteOnly));
-        QCOMPARE(found(), QDir(v).canonicalPath() + "/firmware.bin");
+        QVERIFY(QDir().mkpath(v) && QFile::link(v, root.filePath("alias"))
+            && QFile(v + "/real.bin").open(QIODevice::WriteOnly)
+            && QFile::link(v + "/real.bin", file));
+        QCOMPARE(Device(v + '/').firmwareFilePath(), QString());
+        QVERIFY(QFile::remove(file) && QFile(file).open(QIODevice::WriteOnly));
+        QCOMPARE(Device(v + '/').firmwareFilePath(), QDir(v).canonicalPath() + "/firmware.bin");
         // A mount point reached through a link (/media -> /run/media) is still the volume.
-        QCOMPARE(found(root.filePath("alias/")), QDir(v).canonicalPath() + "/firmware.bin");
+        QCOMPARE(Device(root.filePath("alias/")).firmwareFilePath(),
+            QDir(v).canonicalPath() + "/firmware.bin");
     }
 
     void followsTheProductSimulator()
@@ -230,11 +222,15 @@ private slots:
             || mount("tarsel", v, "tmpfs", 0, "size=1m") != 0)
             QSKIP("needs root and a private mount namespace");
         const auto unmount = qScopeGuard([&] { umount2(v, MNT_DETACH); });
-        struct stat info = {};
-        QCOMPARE(stat(v, &info), 0);
         FakeSysfs sys(work.filePath("sys"));
-        QVERIFY(sys.addUsbDisk(
-            "1-2", "1a2b\n", "3c4d\n", "sdx", major(info.st_dev), minor(info.st_dev), true, 0));
+        // The product's disk is the tmpfs's device number, as it is now.
+        const auto plugged = [&](const char *port, const char *name) {
+            struct stat info = {};
+            return stat(v, &info) == 0
+                && sys.addUsbDisk(port, "1a2b\n", "3c4d\n", name, major(info.st_dev),
+                    minor(info.st_dev), true, 0);
+        };
+        QVERIFY(plugged("1-2", "sdx"));
         qputenv("TARSEL_SYSFS_ROOT", enc(sys.root()));
         qunsetenv("TARSEL_MOUNTINFO");
 
@@ -248,11 +244,7 @@ private slots:
         // Undone and redone between two reads: the kernel may hand out the same id and device
         // number again, and the table's line reads as before. A mount nonetheless.
         QVERIFY(umount2(v, 0) == 0 && mount("tarsel", v, "tmpfs", 0, "size=1m") == 0);
-        struct stat again = {};
-        QVERIFY(stat(v, &again) == 0
-            && sys.addUsbDisk(
-                "1-3", "1a2b\n", "3c4d\n", "sdy", major(again.st_dev), minor(again.st_dev), true, 0)
-            && changed.wait(5000));
+        QVERIFY(plugged("1-3", "sdy") && changed.wait(5000));
         QCOMPARE(QList<QVariantList>(armed->detected), QList<QVariantList> { { volume + '/' } });
     }
 };

@@ -27,48 +27,41 @@ class TestFaultVolumes : public QObject
 private slots:
     void updateEndsAsTheVolumeAllows_data()
     {
-        // A number is a tmpfs of that many KiB, a word a faultfs fault; "@288": a volume of
-        // 288 KiB, too small for old and new side by side, so that the old is deleted first.
-        QTest::addColumn<QString>("volume");
-        QTest::addColumn<int>("oldKiB");
-        QTest::addColumn<int>("imageKiB");
-        QTest::addColumn<int>("left");
-
-        QTest::addRow("healthy FUSE volume") << "none" << 64 << 3072 << int(Image);
-        QTest::addRow("one page more than fits") << "512" << 500 << 516 << int(OldFile);
-        QTest::addRow("fits once the old file is gone") << "1024" << 600 << 800 << int(Image);
-        QTest::addRow("image fills the volume exactly") << "512" << 500 << 512 << int(Image);
-        QTest::addRow("firmware.bin gone after the check") << "gone" << 64 << 256 << int(NoFile);
-        QTest::addRow("delete reported as failed") << "unlink-eio@288" << 64 << 256 << int(NoFile);
-        QTest::addRow("read-only after the delete")
-            << "create-erofs@288" << 64 << 256 << int(NoFile);
+        // The volume: a number is a tmpfs of that many KiB, a word a faultfs fault; "@288": a
+        // volume of 288 KiB, too small for old and new side by side, so that the old is deleted
+        // first. The old and new images' KiB; what firmware.bin holds after: the new image, the
+        // old one, none, a planted file, or unknown.
+        QTest::addColumn<QString>("row");
+        QTest::addRow("healthy FUSE volume") << "none 64 3072 image";
+        QTest::addRow("one page more than fits") << "512 500 516 old";
+        QTest::addRow("image fills the volume exactly") << "512 500 512 image";
+        QTest::addRow("firmware.bin gone after the check") << "gone 64 256 none";
+        QTest::addRow("delete reported as failed") << "unlink-eio@288 64 256 none";
+        QTest::addRow("read-only after the delete") << "create-erofs@288 64 256 none";
         // A failed write removes its part: only a complete image ever takes the name.
-        QTest::addRow("full after the delete") << "write-enospc@288" << 64 << 256 << int(NoFile);
-        QTest::addRow("64 KiB fit after the delete") << "write-64k@288" << 64 << 256 << int(NoFile);
-        QTest::addRow("full beside the old") << "write-64k" << 64 << 256 << int(OldFile);
-        QTest::addRow("sync fails") << "fsync-eio" << 64 << 3072 << int(OldFile);
-        QTest::addRow("folder sync fails") << "fsyncdir-eio" << 64 << 3072 << int(OldFile);
+        QTest::addRow("full after the delete") << "write-enospc@288 64 256 none";
+        QTest::addRow("full beside the old") << "write-64k 64 256 old";
+        QTest::addRow("sync fails") << "fsync-eio 64 3072 old";
+        QTest::addRow("folder sync fails") << "fsyncdir-eio 64 3072 old";
         // Only dropping the cached pages after the sync lets the read-back meet the fault.
-        QTest::addRow("read-back fails, cache kept") << "read-eio" << 64 << 3072 << int(OldFile);
-        QTest::addRow("new firmware cannot take the name")
-            << "rename-eio" << 64 << 3072 << int(OldFile);
+        QTest::addRow("read-back fails, cache kept") << "read-eio 64 3072 old";
+        QTest::addRow("new firmware cannot take the name") << "rename-eio 64 3072 old";
         // The open file still reads, but the product's folder no longer holds it.
-        QTest::addRow("unmounted in the read-back")
-            << "detach-on-read" << 64 << 3072 << int(Unknown);
+        QTest::addRow("unmounted in the read-back") << "detach-on-read 64 3072 unknown";
         // Its mount point stays behind, on the computer's own disk.
-        QTest::addRow("unmounted after the delete")
-            << "detach-on-unlink@288" << 64 << 256 << int(NoFile);
-        QTest::addRow("a file takes its place") << "plant-file@288" << 64 << 256 << int(Planted);
-        QTest::addRow("a link out takes its place")
-            << "plant-link@288" << 64 << 256 << int(Unknown);
+        QTest::addRow("unmounted after the delete") << "detach-on-unlink@288 64 256 none";
+        QTest::addRow("a file takes its place") << "plant-file@288 64 256 planted";
+        QTest::addRow("a link out takes its place") << "plant-link@288 64 256 unknown";
     }
 
     void updateEndsAsTheVolumeAllows()
     {
-        QFETCH(QString, volume);
-        QFETCH(int, oldKiB);
-        QFETCH(int, imageKiB);
-        QFETCH(int, left);
+        QFETCH(QString, row);
+        const QStringList column = row.split(' ');
+        const QString volume = column[0];
+        const int oldKiB = column[1].toInt(), imageKiB = column[2].toInt();
+        const int left
+            = QStringList { "image", "old", "none", "planted", "unknown" }.indexOf(column[3]);
         QTemporaryDir outside;
         const QString precious = outside.filePath("precious");
         QVERIFY(CoreRun::writeFile(precious, "precious"));
@@ -193,35 +186,29 @@ private slots:
     }
 
     // Another image attached to the product's loop device between check and write has the same
-    // device number; the volume check must still tell it from the one checked.
-    void volumeIdentityFollowsTheFileSystem_data()
-    {
-        QTest::addColumn<bool>("sameImage");
-        QTest::addRow("the same image attached again") << true;
-        QTest::addRow("another image on the same loop device") << false;
-    }
-
+    // device number; the volume check must still tell it from the one checked, and know that
+    // one again when it is attached anew.
     void volumeIdentityFollowsTheFileSystem()
     {
-        QFETCH(bool, sameImage);
         QTemporaryDir dir;
         const auto sh = [&dir](const QString &command) {
-            QProcess shell;
-            shell.setWorkingDirectory(dir.path());
-            shell.start("sh", { "-c", command });
-            return shell.waitForFinished(30000) && shell.exitCode() == 0;
+            return QProcess::execute("sh", { "-c", "cd \"$0\" && " + command, dir.path() }) == 0;
         };
         if (!sh("for i in a b; do truncate -s 8M $i && mkfs.ext4 -q $i; done && mkdir m && "
                 "losetup -f --show a > loop && mount $(cat loop) m"))
             QSKIP("needs root, a loop device and mkfs.ext4");
-        const quint64 checked = volumeIdOf(dir.filePath("m"));
-        const bool swapped = sh(QString("umount m && losetup -d $(cat loop) && losetup $(cat loop) "
-                                        "%1 && mount $(cat loop) m")
-                                    .arg(sameImage ? "a" : "b"));
-        const quint64 written = volumeIdOf(dir.filePath("m"));
+        const auto attached = [&](const char *image) {
+            return sh(QString("umount m && losetup -d $(cat loop) && losetup $(cat loop) %1 && "
+                              "mount $(cat loop) m")
+                           .arg(image))
+                ? volumeIdOf(dir.filePath("m"))
+                : 0;
+        };
+        const quint64 checked = volumeIdOf(dir.filePath("m")), same = attached("a"),
+                      other = attached("b");
         sh("umount m; losetup -d $(cat loop)");
-        QVERIFY(swapped && checked != 0);
-        QCOMPARE(checked == written, sameImage);
+        QVERIFY(checked != 0 && other != 0 && other != checked);
+        QCOMPARE(same, checked);
     }
 
     void readersRefuseHostileEntries_data()
@@ -246,10 +233,7 @@ private slots:
         QVERIFY(QDir().mkdir(volume) && CoreRun::writeFile(outside, oldImage));
         if (make.contains("mknod") && ::getuid() != 0)
             QSKIP("device nodes need root");
-        QProcess shell;
-        shell.setWorkingDirectory(volume);
-        shell.start("sh", { "-c", make });
-        QVERIFY(shell.waitForFinished() && shell.exitCode() == 0);
+        QCOMPARE(QProcess::execute("sh", { "-c", "cd \"$0\" && " + make, volume }), 0);
 
         CoreRun run;
         QVERIFY2(run.initialize() && run.found(volume + '/'), qPrintable(run.error));
