@@ -31,12 +31,6 @@ const Device *device(const QString &path)
     return nullptr;
 }
 
-Window *shown(HWND handle)
-{
-    Window *w = m.windows.data() + (quintptr(handle) - 1);
-    return w->closed ? nullptr : w;
-}
-
 } // namespace
 
 Machine WinSim::machine;
@@ -157,8 +151,7 @@ HANDLE CreateFileW(
 BOOL CloseHandle(HANDLE object)
 {
     const quintptr h = quintptr(object);
-    m.badReleases
-        += m.handles.remove(h) + m.processHandles.remove(h) + m.openFiles.remove(h) ? 0 : 1;
+    m.badReleases += m.handles.remove(h) + m.openFiles.remove(h) ? 0 : 1;
     return TRUE;
 }
 
@@ -234,67 +227,39 @@ ULONGLONG GetTickCount64()
     return m.clock;
 }
 
-BOOL EnumWindows(BOOL (*callback)(HWND, LPARAM), LPARAM parameter)
+// No desktop and no windows: the pop-up closer, which runs after each report, finds nothing to
+// close and watches the simulated clock; tst_windetector tests it on Windows itself.
+BOOL EnumWindows(BOOL (*)(HWND, LPARAM), LPARAM)
 {
-    for (quintptr i = 1; i <= quintptr(m.windows.size()); ++i) {
-        if (shown(HWND(i)) && !callback(HWND(i), parameter))
-            return FALSE;
-    }
     return TRUE;
 }
 
-int GetWindowTextW(HWND handle, WCHAR *text, int maxCount)
+int GetWindowTextW(HWND, WCHAR *, int)
 {
-    // Only shown windows reach here, through EnumWindows.
-    const QString &title = shown(handle)->title;
-    const int length = qMin(title.size(), maxCount - 1);
-    std::memcpy(text, title.utf16(), size_t(length) * sizeof(WCHAR));
-    text[length] = 0;
-    return length;
+    return 0;
 }
 
-LPARAM SendMessageTimeoutW(
-    HWND handle, UINT message, WPARAM, LPARAM, UINT flags, UINT timeout, std::uintptr_t *)
+LPARAM SendMessageTimeoutW(HWND, UINT, WPARAM, LPARAM, UINT, UINT, std::uintptr_t *)
 {
-    Window *w = shown(handle);
-    w->sent.append({ message, flags, timeout, m.clock });
-    w->closed = w->closes && message == WM_CLOSE;
-    return 1;
+    return 0;
 }
 
 HWND GetShellWindow()
 {
-    return HWND(m.shellWindow);
+    return nullptr;
 }
 
-DWORD GetWindowThreadProcessId(HWND handle, DWORD *process)
+DWORD GetWindowThreadProcessId(HWND, DWORD *)
 {
-    const quintptr i = quintptr(handle);
-    if (i == 0 || i > quintptr(m.windows.size()) || !shown(handle))
-        return 0;
-    *process = m.windows[int(i - 1)].process;
-    return 0x500 + DWORD(i); // its thread
+    return 0;
 }
 
-HANDLE OpenProcess(DWORD access, BOOL, DWORD process)
+HANDLE OpenProcess(DWORD, BOOL, DWORD)
 {
-    if (!(access & PROCESS_QUERY_LIMITED_INFORMATION) || !m.processes.contains(process))
-        return nullptr;
-    const HANDLE handle = reinterpret_cast<HANDLE>(m.nextHandle += 8);
-    m.processHandles.insert(quintptr(handle), process);
-    return handle;
+    return nullptr;
 }
 
-BOOL QueryFullProcessImageNameW(HANDLE handle, DWORD flags, WCHAR *name, DWORD *size)
+BOOL QueryFullProcessImageNameW(HANDLE, DWORD, WCHAR *, DWORD *)
 {
-    const auto process = m.processHandles.constFind(quintptr(handle));
-    if (flags != 0 || process == m.processHandles.cend())
-        return FALSE;
-    // The size is in characters: the buffer's in, the name's without its terminator out.
-    const QString image = m.processes.value(*process);
-    if (*size <= DWORD(image.size()))
-        return FALSE;
-    std::memcpy(name, image.utf16(), size_t(image.size() + 1) * sizeof(WCHAR));
-    *size = DWORD(image.size());
-    return TRUE;
+    return FALSE;
 }

@@ -22,19 +22,6 @@ struct Device
     DEVINST node; // of a disk
     UINT driveType; // of a volume
 };
-struct Sent
-{
-    UINT message, flags, timeout;
-    ULONGLONG time;
-};
-struct Window
-{
-    QString title;
-    bool closes; // on WM_CLOSE
-    bool closed;
-    QVector<Sent> sent;
-    DWORD process; // that owns it
-};
 struct File
 {
     QByteArray bytes;
@@ -59,10 +46,6 @@ struct Machine
     int badReleases = 0;
     quintptr nextHandle = 0x1000;
     QHash<quintptr, std::optional<DWORD>> handles; // open, with their device's number
-    QHash<quintptr, DWORD> processHandles; // open, with their process
-    QVector<Window> windows; // HWND i + 1
-    quintptr shellWindow = 0; // the desktop's HWND
-    QHash<DWORD, QString> processes; // image paths
     ULONGLONG clock = 0;
 };
 extern Machine machine;

@@ -1,10 +1,12 @@
 // Another program beside the detector's tests on Windows itself:
 //   winpeer arrival WINDOW HEX   sends the volume-arrival record HEX to WINDOW and exits with
 //                                what the window answered (100: not delivered)
-//   winpeer window TITLE shell|other
-//                                shows a window titled TITLE (as the desktop's shell, or not),
-//                                prints the number of a window to post WM_APP to, and on it exits
-//                                with the number of WM_CLOSE the window was sent
+//   winpeer window shell|other TITLE...
+//                                shows a window per TITLE (the first on top; "!" before a title:
+//                                the window ignores WM_CLOSE), with a window of its own made the
+//                                desktop's shell or not, prints the number of that window, and on
+//                                WM_APP to it prints how often each titled window was sent
+//                                WM_CLOSE
 // Linked statically, so that a copy under another name runs anywhere.
 #include <windows.h>
 
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <vector>
 
 // In user32, but not declared by MinGW's headers.
@@ -21,17 +24,23 @@ extern "C" __declspec(dllimport) BOOL WINAPI SetShellWindow(HWND);
 
 namespace {
 
-int closes = 0;
+std::vector<HWND> windows; // titled, in the order given
+std::map<HWND, int> closes;
+std::map<HWND, bool> stays;
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CLOSE) {
-        ++closes;
-        DestroyWindow(window);
+        ++closes[window];
+        if (!stays[window])
+            DestroyWindow(window);
         return 0;
     }
     if (message == WM_APP) {
-        PostQuitMessage(closes);
+        for (const HWND titled : windows)
+            std::printf("%d ", closes[titled]);
+        std::fflush(stdout);
+        PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -53,28 +62,36 @@ int sendArrival(const char *window, const char *hex)
     return static_cast<int>(answer);
 }
 
-int showWindow(const char *title, bool shell)
+int showWindows(bool shell, int count, char **titles)
 {
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"TarselTestPeer";
     RegisterClassW(&windowClass);
-    const HWND control = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10,
-        nullptr, nullptr, windowClass.hInstance, nullptr);
+    const auto create = [&](const char *title) {
+        return CreateWindowExA(0, "TarselTestPeer", title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+            nullptr, nullptr, windowClass.hInstance, nullptr);
+    };
+    const HWND control = create("");
     if (!control || (shell && !SetShellWindow(control)))
         return 100;
-    const HWND window = CreateWindowExA(0, "TarselTestPeer", title, WS_OVERLAPPEDWINDOW, 0, 0, 200,
-        100, nullptr, nullptr, windowClass.hInstance, nullptr);
-    if (!window)
-        return 100;
-    ShowWindow(window, SW_SHOWNOACTIVATE);
+    windows.resize(size_t(count));
+    // Made last to first: the newest window is the first one listed.
+    for (int i = count - 1; i >= 0; --i) {
+        const bool ignoresClose = titles[i][0] == '!';
+        windows[size_t(i)] = create(titles[i] + (ignoresClose ? 1 : 0));
+        if (!windows[size_t(i)])
+            return 100;
+        stays[windows[size_t(i)]] = ignoresClose;
+        ShowWindow(windows[size_t(i)], SW_SHOWNOACTIVATE);
+    }
     std::printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(control)));
     std::fflush(stdout);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0)
         DispatchMessageW(&message);
-    return static_cast<int>(message.wParam);
+    return 0;
 }
 
 } // namespace
@@ -83,8 +100,8 @@ int main(int argc, char **argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "arrival") == 0)
         return sendArrival(argv[2], argv[3]);
-    if (argc == 4 && std::strcmp(argv[1], "window") == 0)
-        return showWindow(argv[2], std::strcmp(argv[3], "shell") == 0);
-    std::fputs("usage: winpeer arrival WINDOW HEX | winpeer window TITLE shell|other\n", stderr);
+    if (argc >= 3 && std::strcmp(argv[1], "window") == 0)
+        return showWindows(std::strcmp(argv[2], "shell") == 0, argc - 3, argv + 3);
+    std::fputs("usage: winpeer arrival WINDOW HEX | winpeer window shell|other TITLE...\n", stderr);
     return 2;
 }
