@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <memory>
 
-// A Core over a test package (the standard one unless changed before initialize()) and a fake
-// detector, its result signals logged in order as text such as "deviceFound(true)".
+// A Core over a test package (one the updater accepts unless changed before initialize()) and a
+// fake detector, its result signals logged in order as text such as "deviceFound(true)".
 class CoreRun
 {
 public:
@@ -24,7 +24,11 @@ public:
     QList<int> progress;
     QString error;
 
-    CoreRun() { package.fillStandard(); }
+    CoreRun()
+    {
+        package.setFile(QStringLiteral("device.xml"), TestPackage::deviceXml());
+        package.setFirmware(TestPackage::firmware("3-1.0.0.2"));
+    }
 
     // A Core not initialised yet, for steps taken too early.
     void makeCore()

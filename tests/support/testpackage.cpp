@@ -14,12 +14,6 @@ TestPackage::~TestPackage()
     unregisterPackage();
 }
 
-void TestPackage::fillStandard()
-{
-    setFile(QStringLiteral("device.xml"), deviceXml());
-    setFirmware(firmware("3-1.0.0.2"));
-}
-
 void TestPackage::setFile(const QString &name, const QByteArray &content)
 {
     diskFiles.remove(name);
@@ -36,12 +30,6 @@ void TestPackage::setFirmware(const QByteArray &image)
 {
     setFile(QStringLiteral("firmware.bin"), image);
     setFile(QStringLiteral("firmware.md5"), md5Line(image));
-}
-
-void TestPackage::removeFile(const QString &name)
-{
-    files.remove(name);
-    diskFiles.remove(name);
 }
 
 QString TestPackage::build(Compression compression)

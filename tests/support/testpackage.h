@@ -13,16 +13,11 @@ public:
 
     ~TestPackage();
 
-    // A package that the updater accepts: device.xml, firmware.bin (3-1.0.0.2) and its md5.
-    void fillStandard();
-
     void setFile(const QString &name, const QByteArray &content);
     // Packs the file at path under name without loading it, for images too large to hold.
     void setFileFromDisk(const QString &name, const QString &path);
     // firmware.bin and the matching firmware.md5.
     void setFirmware(const QByteArray &image);
-    void removeFile(const QString &name);
-    QByteArray file(const QString &name) const { return files.value(name); }
 
     // Writes the .rcc into its own temporary folder; empty on failure (the reason is logged).
     QString build(Compression compression = Compression::Default);

@@ -54,9 +54,7 @@ private:
 
     static dev_t device(const QString &path)
     {
-        struct stat st
-        {
-        };
+        struct stat st = {};
         return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_dev : dev_t(0);
     }
 
