@@ -289,8 +289,7 @@ private slots:
         emit core->errorCodeChanged(ErrorCode::NoError);
         QVERIFY(inside("nextButton"));
         click("nextButton");
-        QVERIFY(inside("backButton"));
-        QVERIFY(inside("nextButton"));
+        QVERIFY(inside("backButton") && inside("nextButton"));
         click("backButton");
         click("nextButton");
         click("nextButton");
@@ -320,8 +319,7 @@ private slots:
         QCOMPARE(find("progressBar")->property("value"), QVariant(37.0));
         emit core->firmwareUpdated(true);
         QCOMPARE(pages(), QStringLiteral("page1 page2 page1 page2 page3 page4 page5"));
-        QVERIFY(inside("quitButton"));
-        QVERIFY(inside("appVersionBlock"));
+        QVERIFY(inside("quitButton") && inside("appVersionBlock"));
     }
 
     // The pages offer no way beyond either end; nor does the navigator.
@@ -347,10 +345,9 @@ private slots:
             { "page5/big_up2date.png", "page5_uptodate_general_view" } };
         // A size per file shows an id served from another file; page2/big.png's file is missing.
         TestPackage package;
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < 10; ++i)
             if (i != 2)
                 package.setFile(QLatin1String(table[i][1]) + ".png", png(QSize(40 + i, 30 + i)));
-        }
         package.setFile(QStringLiteral("page4_detail_view.png"), png(QSize(11, 11)));
         QVERIFY(package.registerPackage());
         ImageProvider provider;
