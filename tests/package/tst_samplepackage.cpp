@@ -11,22 +11,17 @@ private slots:
     void textsKeepTheirMarkers()
     {
         QVERIFY(QResource::registerResource(TARSEL_BIN_DIR "/data.rcc", "/tst_samplepackage"));
-        const QStringList markers = QString("footer-updater-version footer-previousFW-version "
-                                            "footer-newFW-version page1-title page1-description "
-                                            "page2-description page3-description page4-description "
-                                            "page5-title-failed page5-noerror page5-noerror "
-                                            "page5-find-device-error page5-same-fw-error "
-                                            "page1-image page2-image page3-image page3-waiting "
-                                            "page4-image page3-searching page4-progress-value "
-                                            "page5-details-search-timeout "
-                                            "page3-mount-failed page5-safe-to-power-off "
-                                            "page5-still-mounted page5-other-product "
-                                            "page5-details-package-unreadable "
-                                            "page5-details-remove page5-details-create "
-                                            "page5-details-write page5-details-sync "
-                                            "page4-file-progress page5-update-running-error "
-                                            "page5-firmware-gone page5-details-rename")
-                                        .split(' '); // an id per "%1" of its text
+        // An id per "%1" of its text.
+        const QString markers = QStringLiteral(
+            "footer-updater-version footer-previousFW-version footer-newFW-version page1-title "
+            "page1-description page2-description page3-description page4-description "
+            "page5-title-failed page5-noerror page5-noerror page5-find-device-error "
+            "page5-same-fw-error page1-image page2-image page3-image page3-waiting page4-image "
+            "page3-searching page4-progress-value page5-details-search-timeout page3-mount-failed "
+            "page5-safe-to-power-off page5-still-mounted page5-other-product "
+            "page5-details-package-unreadable page5-details-remove page5-details-create "
+            "page5-details-write page5-details-sync page4-file-progress page5-update-running-error "
+            "page5-firmware-gone page5-details-rename");
         QTranslator english, translator;
         QVERIFY(english.load(":/tst_samplepackage/en_US.qm"));
         for (const QString locale : { "en_US", "de_DE", "fr_FR" }) {
@@ -35,7 +30,7 @@ private slots:
                 // As qtTrId looks it up; an id missing from the catalogue gives no text.
                 const QString text = translator.translate(nullptr, qPrintable(id)),
                               inEnglish = english.translate(nullptr, qPrintable(id));
-                QVERIFY2(!text.isEmpty() && text.count("%1") == markers.count(id.mid(3))
+                QVERIFY2(!text.isEmpty() && text.count("%1") == markers.split(' ').count(id.mid(3))
                         && text.count("<br>") == inEnglish.count("<br>")
                         && (locale == "en_US" || text != inEnglish),
                     qPrintable(locale + ' ' + id + ": " + text));
@@ -59,10 +54,9 @@ private slots:
                     used << ids.next().captured(1);
             }
         }
-        const QStringList known = wizardTextIds();
         QVERIFY(used.size() > 40);
         for (const QString &id : used)
-            QVERIFY2(known.contains(id), qPrintable(id));
+            QVERIFY2(wizardTextIds().contains(id), qPrintable(id));
     }
 };
 

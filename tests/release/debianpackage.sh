@@ -7,11 +7,12 @@ for t in dpkg dpkg-deb dpkg-shlibdeps lintian appstreamcli desktop-file-validate
 done
 fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d)
-restore() { # the build's own package again
-    "$cmake" -U TARSEL_PRODUCT_PACKAGE "$build" >/dev/null
-    "$cmake" --build "$build" --target product_package >/dev/null
+# ship [CMAKE-OPTION...]: the build's package target, configured with those options first if any
+ship() {
+    { [ $# = 0 ] || "$cmake" "$@" "$build"; } >"$work/cmake.log" 2>&1 &&
+        "$cmake" --build "$build" --target product_package >>"$work/cmake.log" 2>&1
 }
-trap 'kill "${updater:-}" 2>/dev/null || true; restore; rm -rf "$work"' EXIT
+trap 'kill "${updater:-}" 2>/dev/null || true; ship -U TARSEL_PRODUCT_PACKAGE || true; rm -rf "$work"' EXIT
 
 # A release as the README makes one: the sample with newer firmware. The build ships a draft of
 # it first, then the final one arrives with an old time stamp (cp -p, tar x): only content may
@@ -22,16 +23,10 @@ sed -i 's/"1\.0\.0\.2"/"1.0.0.3"/' "$work/release/device.xml"
 "$tool" build "$work/release" -o "$work/made.rcc" --previous "$build/bin/data.rcc" --strict \
     >"$work/build.log" 2>&1 || fail "$(cat "$work/build.log")"
 cp "$build/bin/data.rcc" "$work/release.rcc"
-"$cmake" -D TARSEL_PRODUCT_PACKAGE="$work/release.rcc" "$build" >"$work/cmake.log" \
-    || fail "$(cat "$work/cmake.log")"
-copy() {
-    "$cmake" --build "$build" --target product_package >"$work/cmake.log" \
-        || fail "$(cat "$work/cmake.log")"
-}
-copy
+ship -D TARSEL_PRODUCT_PACKAGE="$work/release.rcc" || fail "$(cat "$work/cmake.log")"
 touch -d '2001-01-01' "$work/made.rcc"
 cp -p "$work/made.rcc" "$work/release.rcc"
-copy
+ship || fail "$(cat "$work/cmake.log")"
 
 # A stale DISPLAY (ssh -X without an X server) must not stop the packing.
 env -u QT_QPA_PLATFORM DISPLAY=:4093 "$cpack" -G DEB --config "$config" -B "$work" >"$work/cpack.log" ||
@@ -51,8 +46,7 @@ echo "<RCC><qresource>$(cd "$work/stale" && for f in *; do echo "<file alias=\"$
     </qresource></RCC>" >"$work/stale.qrc"
 "$rcc" --binary "$work/stale.qrc" -o "$work/stale.rcc"
 cp "$deb" "$work/good.deb"
-"$cmake" -D TARSEL_PRODUCT_PACKAGE="$work/stale.rcc" "$build" >"$work/cmake.log"
-"$cmake" --build "$build" --target product_package >"$work/cmake.log" 2>&1 &&
+ship -D TARSEL_PRODUCT_PACKAGE="$work/stale.rcc" &&
     fail "the build takes a package that fails check: $(cat "$work/cmake.log")"
 grep -q "firmware.md5.*error" "$work/cmake.log" || fail "no finding: $(cat "$work/cmake.log")"
 cmp "$work/made.rcc" "$build/bin/data.rcc" || fail "the refused package replaced the shipped one"
@@ -62,22 +56,15 @@ cmp "$deb" "$work/good.deb" || fail "the good .deb was replaced"
 
 id=com.corvel.TarselUpdater
 listing=$(dpkg-deb -c "$deb" | awk '{ print $1, $2, $6, $7, $8 }' | sed 's/ *$//')
-while read -r line; do
+in=./usr/lib/tarsel-updater share=./usr/share
+for line in "lrwxrwxrwx root/root ./usr/bin/tarsel-updater -> ../lib/tarsel-updater/TarselUpdater" \
+    "lrwxrwxrwx root/root ./usr/bin/tarsel-update -> ../lib/tarsel-updater/tarsel-update" \
+    "-rwxr-xr-x root/root "{$in/TarselUpdater,$in/tarsel-update,./usr/bin/tarsel-package} \
+    "-rw-r--r-- root/root "{$in/data.rcc,$share/applications/$id.desktop,$share/metainfo/$id.metainfo.xml} \
+    "-rw-r--r-- root/root $share/icons/hicolor/scalable/apps/$id.svg" \
+    "-rw-r--r-- root/root $share/man/man1/tarsel-"{updater,package,update}.1.gz; do
     grep -Fxq -e "$line" <<<"$listing" || fail "no \"$line\" in:"$'\n'"$listing"
-done <<EOF
-lrwxrwxrwx root/root ./usr/bin/tarsel-updater -> ../lib/tarsel-updater/TarselUpdater
--rwxr-xr-x root/root ./usr/lib/tarsel-updater/TarselUpdater
--rwxr-xr-x root/root ./usr/bin/tarsel-package
--rw-r--r-- root/root ./usr/lib/tarsel-updater/data.rcc
--rw-r--r-- root/root ./usr/share/applications/$id.desktop
--rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/$id.svg
--rw-r--r-- root/root ./usr/share/metainfo/$id.metainfo.xml
--rw-r--r-- root/root ./usr/share/man/man1/tarsel-updater.1.gz
--rw-r--r-- root/root ./usr/share/man/man1/tarsel-package.1.gz
-lrwxrwxrwx root/root ./usr/bin/tarsel-update -> ../lib/tarsel-updater/tarsel-update
--rwxr-xr-x root/root ./usr/lib/tarsel-updater/tarsel-update
--rw-r--r-- root/root ./usr/share/man/man1/tarsel-update.1.gz
-EOF
+done
 
 # The QML modules load at run time, out of the library scan's sight; the font is compiled in.
 depends=", $(dpkg-deb --field "$deb" Depends),"
@@ -86,8 +73,7 @@ for p in libqt5core5a libqt5gui5 libqt5qml5 libqt5quick5 qml-module-qtquick{2,-c
 done
 grep -q fonts- <<<"$depends" && fail "depends on a font package: $depends"
 
-lintian --display-info "$deb" >"$work/lintian" || true
-grep '^E: ' "$work/lintian" && fail "lintian errors"
+grep '^E: ' <(lintian --display-info "$deb") && fail "lintian errors"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/$id.metainfo.xml"
 desktop-file-validate "$work/root/usr/share/applications/$id.desktop"
 "$tool" check --strict "$lib/data.rcc"
@@ -110,5 +96,4 @@ grep -qF "$lib/data.rcc" "/proc/$updater/maps" || fail "data.rcc not mapped"
 out=$(cd "$work/elsewhere" && env -u DISPLAY -u QT_QPA_PLATFORM TARSEL_MOUNTINFO=/dev/null \
     "$work/root/usr/bin/tarsel-update" --json --timeout 1) && code=0 || code=$?
 [ "$code" = 11 ] && grep -qF "\"path\":\"$lib/data.rcc\"" <<<"$out" || fail "tarsel-update: $code $out"
-objdump -p "$lib/tarsel-update" | grep -E 'NEEDED.*Qt5(Quick|Qml)' && fail "tarsel-update links Qt Quick"
-true
+! objdump -p "$lib/tarsel-update" | grep -E 'NEEDED.*Qt5(Quick|Qml)' || fail "tarsel-update links Qt Quick"

@@ -50,7 +50,7 @@ class TestCore : public QObject
     Q_PROPERTY(ErrorCode::ErrorCodeEnum errorCode MEMBER errorCode NOTIFY errorCodeChanged)
     Q_PROPERTY(QString updaterVersion MEMBER updaterVersion CONSTANT)
     Q_PROPERTY(int windowMinimumWidth MEMBER minimumWidth CONSTANT)
-    Q_PROPERTY(int windowMinimumHeight READ windowMinimumHeight CONSTANT)
+    Q_PROPERTY(int windowMinimumHeight MEMBER minimumHeight CONSTANT)
     Q_PROPERTY(QString newFirmwareVersion MEMBER newVersion CONSTANT)
     Q_PROPERTY(QString previousFirmwareVersion MEMBER previousVersion NOTIFY versionChanged)
     Q_PROPERTY(int findTimeout MEMBER findTimeout CONSTANT)
@@ -65,7 +65,6 @@ public:
     QString updaterVersion = "1.2.24", newVersion = "1.0.0.2", previousVersion = "0.0.0.0";
     int minimumWidth = 700, minimumHeight = 555, findTimeout = 61000;
 
-    int windowMinimumHeight() const { return minimumHeight; }
     Q_INVOKABLE QString deviceName() const { return QStringLiteral("Vault"); }
     Q_INVOKABLE void findDevice() { step("find", &TestCore::deviceFound, outcome == 1); }
     Q_INVOKABLE void checkFirmware()
@@ -157,42 +156,6 @@ private slots:
         core.reset();
     }
 
-    void searchAndUpdateFollowTheReports()
-    {
-        open();
-        QCOMPARE(window->minimumSize(), QSize(700, 555));
-        QCOMPARE(window->size(), QSize(700, 555));
-        emit core->errorCodeChanged(ErrorCode::NoError);
-        click("nextButton");
-        click("backButton");
-        click("nextButton");
-        click("nextButton");
-        QCOMPARE(pages(), QStringLiteral("page1 page2 page1 page2 page3"));
-        QCOMPARE(text("appVersionBlock"), QStringLiteral("Updater 1.2.24"));
-        QCOMPARE(text("waiting"), QStringLiteral("Waiting 1:01"));
-        QTRY_COMPARE(text("waiting"), QStringLiteral("Waiting 1:00"));
-        emit core->deviceFound(true);
-        // A second report on the same entry into a page is not handled again.
-        emit core->deviceFound(true);
-        core->setProperty("previousFirmwareVersion", "1.0.0.1");
-        emit core->firmwareChecked(true);
-        emit core->firmwareChecked(true);
-        QCOMPARE(core->calls, (QStringList { "find", "check", "update" }));
-        QCOMPARE(text("appVersionBlock"), "Previous 1.0.0.1<br>New 1.0.0.2<br>Updater 1.2.24");
-        // While the file is written its progress shows, and a close is refused with a note.
-        core->setProperty("writing", true);
-        emit core->fileProgress(3 << 20, 1 << 20, 4 << 20);
-        QCOMPARE(text("fileProgress"), QStringLiteral("Written 75, verified 25"));
-        QVERIFY(!find("closeRefusedNote")->property("visible").toBool());
-        window->close();
-        QVERIFY(window->isVisible() && find("closeRefusedNote")->property("visible").toBool());
-        core->setProperty("writing", false);
-        emit core->progressChanged(37);
-        QCOMPARE(find("progressBar")->property("value"), QVariant(37.0));
-        emit core->firmwareUpdated(true);
-        QCOMPARE(pages(), QStringLiteral("page1 page2 page1 page2 page3 page4 page5"));
-    }
-
     void resultPageShowsTheOutcome_data()
     {
         QTest::addColumn<int>("outcome");
@@ -251,15 +214,12 @@ private slots:
             << "PR=PwR=PrpR" << space << "page1 page2" << 0 << 0;
         QTest::addRow("Return while the page slides in")
             << "PRPR" << ret << "page1 page2" << 0 << 0;
-        QTest::addRow("Return on Page 3 presses no hidden button")
-            << "PRwPRwPR" << ret << "page1 page2 page3" << 0 << 0;
-        QTest::addRow("Return on the result page quits") << "wPR" << ret << "page1 page5" << 3 << 1;
         QTest::addRow("Enter on the result page quits")
             << "wPR" << enter << "page1 page5" << 3 << 1;
-        QTest::addRow("repeated Return on the result page")
-            << "wpr" << ret << "page1 page5" << 3 << 0;
+        QTest::addRow("Return on the result page quits, its repeat not")
+            << "wprPR" << ret << "page1 page5" << 3 << 1;
         // A screen reader listening for focus: each stroke arrives again without a time stamp.
-        QTest::addRow("Return through the screen reader's bridge")
+        QTest::addRow("Return through the screen reader's bridge, on Page 3 no hidden button")
             << "zPRwPRwPR" << ret << "page1 page2 page3" << 0 << 0;
         QTest::addRow("held Return through the bridge, a repeat unmarked")
             << "zPwRPR" << ret << "page1 page2" << 0 << 0;
@@ -271,8 +231,7 @@ private slots:
         QFETCH(QString, events);
         open();
         QSignalSpy quit(qmlEngine(window), &QQmlEngine::quit);
-        if (errorCode)
-            core->fail(errorCode);
+        core->fail(errorCode); // 0 changes nothing
         ulong time = 1000;
         bool sameTime = false, noTime = false;
         for (const QChar event : events) {
@@ -294,56 +253,73 @@ private slots:
 
     // Where the screen's available area with the window's frame is smaller than the size the
     // pages are laid out for, the window fits it and the page scales: its buttons stay inside.
-    void smallScreensKeepTheButtonsInside_data()
+    // On each, the pages follow Core's reports.
+    void walkFollowsTheReports_data()
     {
         QTest::addColumn<QRect>("available");
-        QTest::addColumn<bool>("titleBar");
-        QTest::addColumn<QSize>("window");
-        QTest::addRow("room enough: as laid out")
-            << QRect(0, 0, 1280, 1024) << true << QSize(700, 698);
-        QTest::addRow("exactly room enough") << QRect(0, 0, 702, 723) << true << QSize(700, 698);
-        QTest::addRow("1024x600 below a panel")
-            << QRect(0, 32, 1024, 568) << true << QSize(700, 543);
+        QTest::addColumn<QSize>("fitted");
+        QTest::addRow("exactly room enough: as laid out")
+            << QRect(0, 0, 702, 580) << QSize(700, 555);
+        QTest::addRow("1024x600 below a panel") << QRect(0, 32, 1024, 568) << QSize(700, 543);
         QTest::addRow("150 %% of 1920x1080, rounded to 200 %%")
-            << QRect(0, 0, 960, 540) << true << QSize(700, 515);
-        QTest::addRow("narrower than the pages")
-            << QRect(0, 0, 640, 1024) << false << QSize(640, 698);
+            << QRect(0, 0, 960, 540) << QSize(700, 515);
+        QTest::addRow("narrower than the pages") << QRect(0, 0, 640, 1024) << QSize(638, 555);
     }
-    void smallScreensKeepTheButtonsInside()
+    void walkFollowsTheReports()
     {
         QFETCH(QRect, available);
-        QFETCH(bool, titleBar);
-        QFETCH(QSize, window);
-        const QSize design(700, 698);
-        const QMargins frame = titleBar ? QMargins(1, 24, 1, 1) : QMargins();
-        QCOMPARE(fittedWindowSize(design, available, frame), window);
-        core->minimumHeight = design.height();
+        QFETCH(QSize, fitted);
+        QCOMPARE(fittedWindowSize(QSize(700, 555), available, QMargins(1, 24, 1, 1)), fitted);
         open();
-        // The offscreen screen's own area (800x600) would be fitted to otherwise.
-        delete this->window->findChild<WindowFit *>();
-        this->window->setMinimumSize(window);
-        this->window->resize(window);
-        const qreal scale = qMin(1.0, qMin(window.width() / 700.0, window.height() / 698.0));
+        // At Core's size where the screen has room (offscreen: 800x600).
+        QCOMPARE(window->minimumSize(), QSize(700, 555));
+        QCOMPARE(window->size(), QSize(700, 555));
+        delete window->findChild<WindowFit *>();
+        window->setMinimumSize(fitted);
+        window->resize(fitted);
+        const qreal scale = qMin(1.0, qMin(fitted.width() / 700.0, fitted.height() / 555.0));
         QTRY_COMPARE(find("content")->property("scale").toReal(), scale);
         const auto inside = [&](const char *name) {
             if (!QTest::qWaitFor([&] { return !stack->property("busy").toBool(); }))
                 return false;
             auto *item = qobject_cast<QQuickItem *>(find(name));
             const QRectF area = item->mapRectToScene(item->boundingRect());
-            return QRectF(QPointF(), window).contains(area) && !area.isEmpty();
+            return QRectF(QPointF(), fitted).contains(area) && !area.isEmpty();
         };
+        emit core->errorCodeChanged(ErrorCode::NoError);
         QVERIFY(inside("nextButton"));
         click("nextButton");
-        QVERIFY(inside("backButton"));
-        QVERIFY(inside("nextButton"));
+        QVERIFY(inside("backButton") && inside("nextButton"));
+        click("backButton");
         click("nextButton");
+        click("nextButton");
+        QCOMPARE(pages(), QStringLiteral("page1 page2 page1 page2 page3"));
+        QCOMPARE(text("appVersionBlock"), QStringLiteral("Updater 1.2.24"));
+        QCOMPARE(text("waiting"), QStringLiteral("Waiting 1:01"));
         QVERIFY(inside("busyIndicator"));
+        QTRY_COMPARE(text("waiting"), QStringLiteral("Waiting 1:00"));
         emit core->deviceFound(true);
+        // A second report on the same entry into a page is not handled again.
+        emit core->deviceFound(true);
+        core->setProperty("previousFirmwareVersion", "1.0.0.1");
         emit core->firmwareChecked(true);
+        emit core->firmwareChecked(true);
+        QCOMPARE(core->calls, (QStringList { "find", "check", "update" }));
+        QCOMPARE(text("appVersionBlock"), "Previous 1.0.0.1<br>New 1.0.0.2<br>Updater 1.2.24");
         QVERIFY(inside("progressBar"));
+        // While the file is written its progress shows, and a close is refused with a note.
+        core->setProperty("writing", true);
+        emit core->fileProgress(3 << 20, 1 << 20, 4 << 20);
+        QCOMPARE(text("fileProgress"), QStringLiteral("Written 75, verified 25"));
+        QVERIFY(!find("closeRefusedNote")->property("visible").toBool());
+        window->close();
+        QVERIFY(window->isVisible() && find("closeRefusedNote")->property("visible").toBool());
+        core->setProperty("writing", false);
+        emit core->progressChanged(37);
+        QCOMPARE(find("progressBar")->property("value"), QVariant(37.0));
         emit core->firmwareUpdated(true);
-        QVERIFY(inside("quitButton"));
-        QVERIFY(inside("appVersionBlock"));
+        QCOMPARE(pages(), QStringLiteral("page1 page2 page1 page2 page3 page4 page5"));
+        QVERIFY(inside("quitButton") && inside("appVersionBlock"));
     }
 
     // The pages offer no way beyond either end; nor does the navigator.
@@ -354,7 +330,6 @@ private slots:
         navigator.previous();
         for (int i = 0; i < 5; ++i)
             navigator.next();
-        navigator.goTo(4);
         QCOMPARE(int(navigator.currentIndex()), 4);
         QCOMPARE(moved.count(), 4);
     }
@@ -370,10 +345,9 @@ private slots:
             { "page5/big_up2date.png", "page5_uptodate_general_view" } };
         // A size per file shows an id served from another file; page2/big.png's file is missing.
         TestPackage package;
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < 10; ++i)
             if (i != 2)
                 package.setFile(QLatin1String(table[i][1]) + ".png", png(QSize(40 + i, 30 + i)));
-        }
         package.setFile(QStringLiteral("page4_detail_view.png"), png(QSize(11, 11)));
         QVERIFY(package.registerPackage());
         ImageProvider provider;
