@@ -22,10 +22,12 @@ inline void wait(int ms)
 }
 
 // One round: a fresh detector is armed and given settleMs to take in what is there, appear()
-// makes the product's volume appear, disappear() undoes it. Milliseconds from appear() to
-// detected; negative when appear() failed or nothing came within timeoutMs.
+// makes the product's volume appear, disappear() undoes it. Milliseconds from appear() to the
+// report (detected, or another of the detector's one-string signals); negative when appear()
+// failed or nothing came within timeoutMs.
 inline double measure(const std::function<bool()> &appear, const std::function<void()> &disappear,
-    int timeoutMs, int settleMs = 0)
+    int timeoutMs, int settleMs = 0,
+    void (DeviceDetector::*report)(const QString &) = &DeviceDetector::detected)
 {
     DeviceDetector detector;
     detector.start(QStringLiteral("0x1a2b"), QStringLiteral("0x3c4d"), QString());
@@ -34,7 +36,7 @@ inline double measure(const std::function<bool()> &appear, const std::function<v
     QEventLoop loop;
     QElapsedTimer timer;
     qint64 elapsed = -1;
-    QObject::connect(&detector, &DeviceDetector::detected, &loop, [&] {
+    QObject::connect(&detector, report, &loop, [&] {
         elapsed = timer.nsecsElapsed();
         loop.quit();
     });

@@ -11,8 +11,6 @@
 #include "fakesysfs.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtDBus>
@@ -116,24 +114,16 @@ double measureRefusal(FakeSysfs &sysfs, const QString &image)
         || !sysfs.addUsbDisk(QStringLiteral("1-2"), "1a2b\n", "3c4d\n", device.mid(5), 7,
             device.mid(9).toUInt(), true, 0))
         return -1;
-    DeviceDetector detector;
-    detector.start(QStringLiteral("0x1a2b"), QStringLiteral("0x3c4d"), QString());
-    detectlatency::wait(300);
-    QEventLoop loop;
-    QElapsedTimer timer;
-    qint64 elapsed = -1;
-    QObject::connect(&detector, &DeviceDetector::mountFailed, &loop, [&] {
-        elapsed = timer.nsecsElapsed();
-        loop.quit();
-    });
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    timer.start();
-    runOutput(QStringLiteral("losetup"), { device, image }, &ok);
-    if (ok && elapsed < 0)
-        loop.exec();
-    runOutput(QStringLiteral("losetup"), { QStringLiteral("-d"), device }, &ok);
-    detectlatency::wait(300);
-    return elapsed >= 0 ? elapsed / 1e6 : -1;
+    return detectlatency::measure(
+        [&] {
+            runOutput(QStringLiteral("losetup"), { device, image }, &ok);
+            return ok;
+        },
+        [&] {
+            runOutput(QStringLiteral("losetup"), { QStringLiteral("-d"), device }, &ok);
+            detectlatency::wait(300);
+        },
+        20000, 300, &DeviceDetector::mountFailed);
 }
 
 } // namespace
