@@ -49,7 +49,9 @@ mkdir -p "$WINEPREFIX"
 log=build-win64/windows-tests.log
 (cd build-win64 && xvfb-run -a -s '-screen 0 1280x1024x24' sh -c \
     'wineserver -p && ./wine-run wineboot -i >/dev/null 2>&1 && exec ctest --output-on-failure \
-    -j"$(nproc)" --repeat until-pass:2') 2>&1 | tee "$log" || status=$?
+    -j"$(nproc)" --repeat until-pass:2') >"$log" 2>&1 || status=$?
+# Into a file, not a pipe: the persistent wineserver keeps a pipe open, and its reader would wait.
+cat "$log"
 wineserver -k 2>/dev/null || true
 again=$(sed -n 's/^[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .*\*\*\*Failed.*/\1/p' "$log" | sort -u)
 [ "$status" != 0 ] || [ -z "$again" ] || echo "Windows stage: passed only on a second run: $(echo $again)"
